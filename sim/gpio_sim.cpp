@@ -108,7 +108,8 @@ private:
             for (auto& [fd, entry] : m_watches) {
                 edge_watch& w = entry.second;
                 const char now = first_byte(w.value_path);
-                if (now == w.last)
+                // An empty file is a writer between truncation and its write, not a level.
+                if (now == 0 || now == w.last)
                     continue;
                 w.last = now;
                 const char mark = '!';
