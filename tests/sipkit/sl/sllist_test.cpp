@@ -20,10 +20,13 @@ int compareItems(const void* a, const void* b)
 
 int cloneItem(void** out, const void* source)
 {
+    *out = nullptr;
+    if (static_cast<const Item*>(source)->name == '!')
+        return -5;  // '!' stands for an item that cannot be cloned
     Item* copy = new Item(*static_cast<const Item*>(source));
     copy->next = nullptr;
     *out = copy;
-    return copy->name == '!' ? -5 : 0;  // '!' stands for a clone that fails after making its item
+    return 0;
 }
 
 int g_destroyed = 0;
