@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <system_error>
 
 #include "ipc_parser.h"
@@ -325,6 +326,17 @@ void ip_call::receive_datagram(std::string_view text, const sockaddr_in& from)
 }
 
 void ip_call::handle_datagram(std::string_view text, const sockaddr_in& from)
+{
+    // Whatever one datagram provokes (a hook that throws included) must not end the engine
+    // thread: the unit would stop answering calls.
+    try {
+        dispatch_datagram(text, from);
+    } catch (const std::exception& e) {
+        log_s.error("IP-call: message dropped: %s", e.what());
+    }
+}
+
+void ip_call::dispatch_datagram(std::string_view text, const sockaddr_in& from)
 {
     text = text.substr(0, text.find('\0'));
     const auto msg = ipc_parser::parse(text);

@@ -117,6 +117,7 @@ private:
     // All of the following run with m_mutex held.
     void read_socket();
     void handle_datagram(std::string_view text, const sockaddr_in& from);
+    void dispatch_datagram(std::string_view text, const sockaddr_in& from);
     void handle_call(const ipc_msg_call& m, const sockaddr_in& reply);
     void handle_call_rsp(const ipc_msg_call_rsp& m, const sockaddr_in& reply);
     void handle_start(const ipc_message& m, const sockaddr_in& reply);
