@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <sstream>
 #include <system_error>
@@ -153,17 +154,25 @@ std::string panel_server::handle(const uint8_t* data, size_t length)
     const int device = selected();
     std::lock_guard<std::mutex> lock(m_mutex);
     const bool wire_ok = h.mode == panel_bus_mode && h.speed_hz == panel_bus_speed && h.bits_per_word == 8;
+    if (m_trace.size() >= 100000)
+        m_trace.pop_front();
     if (device == 0) {
         m_model.note_unselected();
+        m_trace.emplace_back("U");
     } else if (device == 1) {
         if (!wire_ok || h.length != 1)
             m_model.note_bad_transfer();
-        for (uint32_t i = 0; i < h.length; ++i)
+        for (uint32_t i = 0; i < h.length; ++i) {
             m_model.display_byte(tx[i]);
+            char item[8];
+            std::snprintf(item, sizeof item, "D %02x", tx[i]);
+            m_trace.emplace_back(item);
+        }
     } else {
         if (!wire_ok)
             m_model.note_bad_transfer();
         m_model.key_led_frame(tx, reinterpret_cast<uint8_t*>(rx.data()), h.length);
+        m_trace.emplace_back("K");
     }
     return rx;
 }
@@ -191,6 +200,18 @@ std::string panel_server::handle_text(const std::string& text)
         key_up(index);
     }
     return "ok\n";
+}
+
+std::vector<std::string> panel_server::trace() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return {m_trace.begin(), m_trace.end()};
+}
+
+void panel_server::clear_trace()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_trace.clear();
 }
 
 panel_state panel_server::state() const

@@ -14,6 +14,8 @@
 #include "panel_model.h"
 
 #include <atomic>
+#include <deque>
+#include <vector>
 #include <map>
 #include <mutex>
 #include <string>
@@ -45,6 +47,11 @@ public:
 
     const std::string& socket_path() const { return m_path; }
 
+    // What the bus carried, in order, for tests: "D xx" a display byte, "K" a key/LED frame,
+    // "U" a transfer while neither device was selected. Keeps the latest 100000 entries.
+    std::vector<std::string> trace() const;
+    void clear_trace();
+
 private:
     std::string handle(const uint8_t* data, size_t length);
     std::string handle_text(const std::string& text);
@@ -56,8 +63,9 @@ private:
     int m_wake[2] = {-1, -1};
     std::atomic<bool> m_stop{false};
     std::thread m_thread;
-    mutable std::mutex m_mutex;  // guards m_model
+    mutable std::mutex m_mutex;  // guards m_model and m_trace
     panel_model m_model;
+    std::deque<std::string> m_trace;
 };
 
 // A viewer's or test's connection to a panel server.
