@@ -4,6 +4,7 @@
 #include "codec_opus.h"
 #include "codec_u_law.h"
 #include "codec_u_law_48k.h"
+#include "log.h"
 
 namespace orva {
 
@@ -33,7 +34,17 @@ const codec_entry codec_table[] = {
 
 }  // namespace
 
+int codec_manager::checked_frame_length(int frame_samples) {
+  // Longer frames would not fit a packet (LPCM: 4 bytes per frame in 1588 payload bytes), and
+  // the low-delay coder works in blocks of 64.
+  if (frame_samples >= 64 && frame_samples <= 384 && frame_samples % 64 == 0) return frame_samples;
+  log_s.error("codec_manager: audio.frame_length_samples %d refused (a multiple of 64 from 64 to 384), %d used",
+              frame_samples, default_frame_length);
+  return default_frame_length;
+}
+
 codec_manager::codec_manager(int frame_samples) {
+  frame_samples = checked_frame_length(frame_samples);
   // unique_ptr ownership frees what was built when a later constructor throws.
   for (const codec_entry& e : codec_table) {
     m_owned.push_back(e.factory(frame_samples));

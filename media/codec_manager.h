@@ -28,6 +28,11 @@ class codec_manager {
   const codec* get(audio_codec_id id, bool list_b = false) const;
   codec* get(int id, bool list_b = false) { return get(static_cast<audio_codec_id>(id), list_b); }
 
+  static constexpr int default_frame_length = 128;
+  // The frame length itself when it is a multiple of 64 from 64 to 384; otherwise logs the
+  // refusal and returns the default.
+  static int checked_frame_length(int frame_samples);
+
   const std::vector<codec*>& list(bool list_b) const { return list_b ? m_list_b : m_list_a; }
 
  private:

@@ -65,6 +65,16 @@ TEST(CodecManager, HandsOutCodecsByIdAndEngine) {
   EXPECT_EQ(m.get(96, true), nullptr);
 }
 
+TEST(CodecManager, RefusesFrameLengthsThatDoNotFitAPacket) {
+  struct row { int asked; int used; };
+  const row rows[] = {{64, 64}, {128, 128}, {384, 384}, {0, 128}, {-64, 128}, {96, 128}, {448, 128}, {4096, 128}};
+  for (const row& r : rows) {
+    EXPECT_EQ(codec_manager::checked_frame_length(r.asked), r.used) << r.asked;
+    codec_manager m(r.asked);
+    EXPECT_EQ(m.get(100, false)->frame_samples(), r.used) << r.asked;
+  }
+}
+
 TEST(CodecManager, SharedCodecIsDeletedOnce) {
   // Listing one codec several times must not free it several times (ASan watches).
   codec_manager m(new codec_LPCM(128), 3);
