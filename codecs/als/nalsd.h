@@ -5,6 +5,8 @@
 #ifndef NALSD_H
 #define NALSD_H
 
+#include <stdarg.h>
+
 #include "nals.h"
 
 #ifdef __cplusplus
@@ -68,6 +70,7 @@ const char* NALSD_VersionEx(void);
  * 12 seek to a frame index (uint64_t), 13 CRC state (uint32_t), 19 enforced profiles (uint32_t,
  * only before open). */
 int32_t NALSD_SetInfo(NALSD_IMPL* dec, int32_t code, ...);
+int32_t NALSD_VSetInfo(NALSD_IMPL* dec, int32_t code, va_list ap);
 
 /* Decodes the next frame into the channel buffers; *samples (may be null) receives the samples
  * per channel. */

@@ -1,0 +1,608 @@
+// Frame coding of the encoder: input conversion, history, random-access bookkeeping, and the
+// three channel coders (independent, joint stereo, multi-channel correlation), each searching
+// the block-switching partition bottom-up.
+#include <cstring>
+#include <vector>
+
+#include "nals_tables.h"
+#include "nalse_impl.h"
+
+namespace nals {
+
+namespace {
+
+constexpr uint32_t kSets = 2;  // 0: single channels and MCC, 1: channel pairs coded together
+
+uint32_t Levels(const NALSE_IMPL* enc) { return enc->asc.block_switching + 1; }
+
+uint8_t* Area(NALSE_IMPL* enc, uint32_t set, uint32_t level, uint32_t ch, uint32_t block) {
+  uint64_t idx = (static_cast<uint64_t>(set) * Levels(enc) + level) * enc->asc.channels + ch;
+  return enc->fb + idx * enc->frame_buffer_size + static_cast<uint64_t>(block) * (enc->frame_buffer_size >> level);
+}
+
+uint32_t& Size(NALSE_IMPL* enc, uint32_t set, uint32_t level, uint32_t block, uint32_t ch) {
+  uint64_t idx = ((static_cast<uint64_t>(set) * Levels(enc) + level) * 32 + block) * enc->asc.channels + ch;
+  return enc->sizes[idx];
+}
+
+uint32_t AreaCap(const NALSE_IMPL* enc, uint32_t level) { return enc->frame_buffer_size >> level; }
+
+// Codes an analysed block; a block too large for its area is coded again without prediction.
+int32_t CodeBlock(NALSE_IMPL* enc, BLOCK_PARAM* bp, int32_t* x, uint8_t* out, uint32_t cap,
+                  uint32_t ch) {
+  int32_t bytes = EncodeBlockCoding(enc, bp, out, cap, ch);
+  if (bytes >= 0 || bp->type != BLOCK_NORMAL) return bytes;
+  uint8_t ltp = enc->asc.ltp;
+  enc->asc.ltp = 0;
+  bp->order = 0;
+  if (bp->mcc > 0)
+    for (int32_t i = 0; i < bp->mcc; ++i) bp->mcc_stages[i].taps = 0, bp->mcc_stages[i].master = static_cast<int32_t>(ch);
+  CalculateResidual(enc, bp, x);
+  enc->asc.ltp = ltp;
+  return EncodeBlockCoding(enc, bp, out, cap, ch);
+}
+
+// Bottom-up choice of the partition of a channel group: total bytes and the decision bits.
+uint64_t ChooseSplit(NALSE_IMPL* enc, uint32_t set, uint32_t depth, const uint32_t* chans,
+                     uint32_t nch, uint32_t level, uint32_t block, uint32_t* bits) {
+  uint64_t whole = 0;
+  for (uint32_t i = 0; i < nch; ++i) whole += Size(enc, set, level, block, chans[i]);
+  if (level >= depth) return whole;
+  uint32_t sub_bits = 0;
+  uint64_t halves = ChooseSplit(enc, set, depth, chans, nch, level + 1, 2 * block, &sub_bits) +
+                    ChooseSplit(enc, set, depth, chans, nch, level + 1, 2 * block + 1, &sub_bits);
+  if (halves < whole) {
+    *bits |= sub_bits | (1u << (30 - ((1u << level) - 1 + block)));
+    return halves;
+  }
+  return whole;
+}
+
+struct Leaf {
+  uint32_t level, block;
+};
+
+void Leaves(uint32_t bits, uint32_t depth, uint32_t level, uint32_t block, std::vector<Leaf>& out) {
+  if (level < depth && (bits >> (30 - ((1u << level) - 1 + block))) & 1u) {
+    Leaves(bits, depth, level + 1, 2 * block, out);
+    Leaves(bits, depth, level + 1, 2 * block + 1, out);
+  } else {
+    out.push_back({level, block});
+  }
+}
+
+int32_t Write(NALSE_IMPL* enc, NALS_STREAM* out, const void* p, uint64_t n) {
+  if (n == 0) return 0;
+  if (NALS_Stream_Write(p, n, out) != n) return NALS_ERR_WRITE;
+  enc->rau_size += n;
+  return 0;
+}
+
+int32_t WriteBsInfo(NALSE_IMPL* enc, NALS_STREAM* out, uint32_t bits, bool top) {
+  uint32_t nbytes = enc->bs_info_bytes;
+  if (nbytes == 0) return 0;
+  if (nbytes != 1 && nbytes != 2 && nbytes != 4) return NALS_ERR_WRITE;
+  uint32_t v = bits | (top ? 0x80000000u : 0u);
+  uint8_t b[4] = {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16),
+                  static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
+  return Write(enc, out, b, nbytes);
+}
+
+// Writes the chosen blocks of a channel group, block by block, channel by channel.
+int32_t WriteGroup(NALSE_IMPL* enc, NALS_STREAM* out, uint32_t set, uint32_t depth, uint32_t bits,
+                   const uint32_t* chans, uint32_t nch) {
+  std::vector<Leaf> leaves;
+  Leaves(bits, depth, 0, 0, leaves);
+  for (const Leaf& l : leaves)
+    for (uint32_t i = 0; i < nch; ++i) {
+      int32_t r = Write(enc, out, Area(enc, set, l.level, chans[i], l.block), Size(enc, set, l.level, l.block, chans[i]));
+      if (r) return r;
+    }
+  return 0;
+}
+
+// One block of one channel, coded by itself into (set, level, block).
+int32_t CodeSingle(NALSE_IMPL* enc, uint32_t set, uint32_t level, uint32_t block, uint32_t ch,
+                   uint32_t len, bool ra) {
+  int32_t* x = enc->x[ch].start + static_cast<uint64_t>(block) * len;
+  BLOCK_PARAM* bp = &enc->ps[ch];
+  if (!EncodeBlockAnalysis(enc, bp, x, len, ra && block == 0, 0, ch)) return NALS_ERR_ABORTED;
+  CalculateResidual(enc, bp, x);
+  int32_t n = CodeBlock(enc, bp, x, Area(enc, set, level, ch, block), AreaCap(enc, level), ch);
+  if (n < 0) return n;
+  Size(enc, set, level, block, ch) = static_cast<uint32_t>(n);
+  return 0;
+}
+
+int32_t EncodeChannelIndependent(NALSE_IMPL* enc, uint32_t ch, uint32_t depth, uint32_t len,
+                                 bool ra, NALS_STREAM* out) {
+  int32_t result = 0;
+  for (uint32_t level = 0; level <= depth; ++level) {
+    uint32_t blocks = 1u << level, blen = len >> level;
+    for (uint32_t b = 0; b < blocks; ++b) {
+      int32_t r = CodeSingle(enc, 0, level, b, ch, blen, ra);
+      if (r == NALS_ERR_ABORTED) {
+        result = r;
+        Size(enc, 0, level, b, ch) = 0;
+      } else if (r) {
+        return r;
+      }
+    }
+  }
+  if (result) return result;
+  uint32_t bits = 0;
+  ChooseSplit(enc, 0, depth, &ch, 1, 0, 0, &bits);
+  int32_t r = WriteBsInfo(enc, out, bits, true);
+  if (r) return r;
+  return WriteGroup(enc, out, 0, depth, bits, &ch, 1);
+}
+
+// Joint coding of a pair block: both channels as they are, then the difference signal in place
+// of the channel whose block is larger.
+int32_t CodePairBlock(NALSE_IMPL* enc, uint32_t level, uint32_t block, uint32_t c0, uint32_t len,
+                      bool ra) {
+  for (uint32_t k = 0; k < 2; ++k) {
+    uint32_t ch = c0 + k;
+    int32_t r = CodeSingle(enc, 0, level, block, ch, len, ra);
+    if (r) return r;
+    uint32_t n = Size(enc, 0, level, block, ch);
+    std::memcpy(Area(enc, 1, level, ch, block), Area(enc, 0, level, ch, block), n);
+    Size(enc, 1, level, block, ch) = n;
+  }
+  // The difference trial needs both blocks predicted; a lossy forced shift would change the
+  // difference rather than the channel samples, so it is not tried then.
+  if (enc->lsb_forth_shift) return 0;
+  int32_t* x0 = enc->x[c0].start + static_cast<uint64_t>(block) * len;
+  int32_t* x1 = enc->x[c0 + 1].start + static_cast<uint64_t>(block) * len;
+  BLOCK_PARAM* b0 = &enc->ps[c0];
+  BLOCK_PARAM* b1 = &enc->ps[c0 + 1];
+  // ps holds the last coded block of each channel, which is this block.
+  if (b0->type != BLOCK_NORMAL || b1->type != BLOCK_NORMAL) return 0;
+  const uint32_t p = enc->asc.max_order;
+  int32_t* d = enc->diff + p;
+  bool first_ra = ra && block == 0;
+  for (int64_t i = first_ra ? 0 : -static_cast<int64_t>(p); i < len; ++i) d[i] = Sub32(x1[i], x0[i]);
+  if (first_ra)
+    for (uint32_t i = 0; i < p; ++i) enc->diff[i] = 0;
+  BLOCK_PARAM* bj = &enc->pj[0];
+  if (!EncodeBlockAnalysis(enc, bj, d, len, first_ra, 0, c0 + 1)) return NALS_ERR_ABORTED;
+  bj->joint_stereo = 1;
+  CalculateResidual(enc, bj, d);
+  uint32_t s0 = Size(enc, 1, level, block, c0), s1 = Size(enc, 1, level, block, c0 + 1);
+  uint32_t larger = s0 >= s1 ? s0 : s1;
+  uint32_t target = s0 >= s1 ? c0 : c0 + 1;
+  int32_t n = EncodeBlockCoding(enc, bj, enc->fb_temp, AreaCap(enc, level), target);
+  if (n < 0) return 0;
+  if (static_cast<uint32_t>(n) < larger || bj->type == BLOCK_CONST) {
+    if (static_cast<uint32_t>(n) > AreaCap(enc, level)) return 0;
+    std::memcpy(Area(enc, 1, level, target, block), enc->fb_temp, static_cast<uint32_t>(n));
+    Size(enc, 1, level, block, target) = static_cast<uint32_t>(n);
+  }
+  return 0;
+}
+
+int32_t EncodeFrameJointStereo(NALSE_IMPL* enc, uint32_t depth, uint32_t len, bool ra,
+                               NALS_STREAM* out) {
+  const uint32_t c = enc->asc.channels;
+  int32_t result = 0;
+  for (uint32_t c0 = 0; c0 + 1 < c; c0 += 2) {
+    for (uint32_t level = 0; level <= depth; ++level) {
+      uint32_t blocks = 1u << level, blen = len >> level;
+      for (uint32_t b = 0; b < blocks; ++b) {
+        int32_t r = CodePairBlock(enc, level, b, c0, blen, ra);
+        if (r == NALS_ERR_ABORTED) result = r;
+        else if (r) return r;
+      }
+    }
+    if (result) continue;
+    uint32_t chans[2] = {c0, c0 + 1};
+    uint32_t bits_j = 0, bits_a = 0, bits_b = 0;
+    uint64_t joint = ChooseSplit(enc, 1, depth, chans, 2, 0, 0, &bits_j);
+    uint64_t sep = ChooseSplit(enc, 0, depth, &chans[0], 1, 0, 0, &bits_a) +
+                   ChooseSplit(enc, 0, depth, &chans[1], 1, 0, 0, &bits_b) + enc->bs_info_bytes;
+    int32_t r;
+    if (joint < sep) {
+      r = WriteBsInfo(enc, out, bits_j, false);
+      if (!r) r = WriteGroup(enc, out, 1, depth, bits_j, chans, 2);
+    } else {
+      r = WriteBsInfo(enc, out, bits_a, true);
+      if (!r) r = WriteGroup(enc, out, 0, depth, bits_a, &chans[0], 1);
+      if (!r) r = WriteBsInfo(enc, out, bits_b, true);
+      if (!r) r = WriteGroup(enc, out, 0, depth, bits_b, &chans[1], 1);
+    }
+    if (r) return r;
+  }
+  if (result) return result;
+  if (c % 2) return EncodeChannelIndependent(enc, c - 1, depth, len, ra, out);
+  return 0;
+}
+
+// Largest magnitude of a residual, for the 32-bit bound of the decoder's weighted sums.
+uint64_t MaxAbs(const int32_t* d, uint32_t n) {
+  uint64_t m = 0;
+  for (uint32_t i = 0; i < n; ++i) {
+    uint64_t a = d[i] < 0 ? uint64_t{0} - static_cast<uint64_t>(static_cast<int64_t>(d[i])) : static_cast<uint64_t>(d[i]);
+    if (a > m) m = a;
+  }
+  return m;
+}
+
+bool FitsDecoderSum(const NALSE_IMPL* enc, const int32_t* ref, uint32_t n, const MCC_STAGE& st) {
+  uint64_t sum = 0;
+  for (int i = 0; i < st.taps; ++i) {
+    int32_t w = gmmtable[st.w[i] & 31];
+    sum += static_cast<uint64_t>(w < 0 ? -w : w);
+  }
+  (void)enc;
+  return MaxAbs(ref, n) * sum + 64 < (uint64_t{1} << 31);
+}
+
+bool AllSixteen(const int32_t* w, int n) {
+  for (int i = 0; i < n; ++i)
+    if (w[i] != 16) return false;
+  return true;
+}
+
+// Chooses each normal channel's reference for one round; ref[t] = t means none. Returns the
+// levels (0 for channels that are nobody's reference).
+void ChooseReferences(NALSE_IMPL* enc, const uint32_t* chans, uint32_t nch, uint32_t len,
+                      int32_t* ref, uint32_t* level) {
+  std::vector<uint32_t> normal;
+  for (uint32_t i = 0; i < nch; ++i) {
+    ref[i] = static_cast<int32_t>(i);
+    level[i] = 0;
+    if (enc->ps[chans[i]].type == BLOCK_NORMAL) normal.push_back(i);
+  }
+  if (normal.size() < 2) return;
+  if (normal.size() == 2) {
+    uint32_t a = normal[0], b = normal[1];
+    double pa = GetPrecisePower(enc->ps[chans[a]].d, len, enc->prec_corr_shift);
+    double pb = GetPrecisePower(enc->ps[chans[b]].d, len, enc->prec_corr_shift);
+    if (pa < pb) ref[b] = static_cast<int32_t>(a);
+    else ref[a] = static_cast<int32_t>(b);
+  } else {
+    const uint32_t m = static_cast<uint32_t>(normal.size());
+    const uint32_t s = enc->int_resolution > 16 ? enc->int_resolution - 16 : 0;
+    std::vector<double> e(m, 0.0), xm(m * m, 0.0);
+    for (uint32_t i = 0; i < m; ++i) {
+      const int32_t* di = enc->ps[chans[normal[i]]].d;
+      for (uint32_t j = i; j < m; ++j) {
+        const int32_t* dj = enc->ps[chans[normal[j]]].d;
+        int64_t acc = 0;
+        for (uint32_t k = 0; k < len; ++k) acc += static_cast<int64_t>(di[k] >> s) * (dj[k] >> s);
+        xm[i * m + j] = xm[j * m + i] = static_cast<double>(acc);
+      }
+      e[i] = xm[i * m + i];
+    }
+    // Greedy forest: the cheapest remaining (target, reference) pair joining two trees.
+    std::vector<uint32_t> tree(m);
+    for (uint32_t i = 0; i < m; ++i) tree[i] = i;
+    std::vector<bool> has_ref(m, false);
+    for (;;) {
+      double best = 0;
+      int64_t bt = -1, br = -1;
+      for (uint32_t t = 0; t < m; ++t) {
+        if (has_ref[t]) continue;
+        for (uint32_t r = 0; r < m; ++r) {
+          if (r == t || tree[r] == tree[t] || e[r] <= 0) continue;
+          double dist = e[t] - xm[t * m + r] * xm[t * m + r] / e[r];
+          if (bt < 0 || dist < best) {
+            best = dist;
+            bt = t;
+            br = r;
+          }
+        }
+      }
+      if (bt < 0) break;
+      has_ref[bt] = true;
+      ref[normal[bt]] = static_cast<int32_t>(normal[br]);
+      uint32_t old = tree[bt], now = tree[br];
+      for (uint32_t i = 0; i < m; ++i)
+        if (tree[i] == old) tree[i] = now;
+    }
+  }
+  // A reference stands above each of its targets.
+  for (bool changed = true; changed;) {
+    changed = false;
+    for (uint32_t t = 0; t < nch; ++t) {
+      int32_t r = ref[t];
+      if (r != static_cast<int32_t>(t) && level[r] < level[t] + 1) {
+        level[r] = level[t] + 1;
+        changed = true;
+      }
+    }
+  }
+}
+
+// One block of every channel of an MCC group, coded into set 0.
+int32_t CodeMccBlock(NALSE_IMPL* enc, uint32_t level, uint32_t block, const uint32_t* chans,
+                     uint32_t nch, uint32_t len, bool ra) {
+  int32_t result = 0;
+  for (uint32_t i = 0; i < nch; ++i) {
+    uint32_t ch = chans[i];
+    int32_t* x = enc->x[ch].start + static_cast<uint64_t>(block) * len;
+    BLOCK_PARAM* bp = &enc->ps[ch];
+    if (!EncodeBlockAnalysis(enc, bp, x, len, ra && block == 0, 1, ch)) result = NALS_ERR_ABORTED;
+    CalculateResidual(enc, bp, x);
+  }
+  if (result) return result;
+  const uint32_t cap = AreaCap(enc, level);
+  std::vector<int32_t> ref(nch);
+  std::vector<uint32_t> lvl(nch);
+  for (uint32_t round = 0; round < enc->mcc_stages; ++round) {
+    for (uint32_t i = 0; i < nch; ++i) enc->ps[chans[i]].power = 0;
+    ChooseReferences(enc, chans, nch, len, ref.data(), lvl.data());
+    std::vector<MCC_STAGE> stage(nch);
+    for (uint32_t i = 0; i < nch; ++i) {
+      stage[i] = MCC_STAGE{0, static_cast<int32_t>(chans[i]), {16, 16, 16, 16, 16, 16}, 0};
+      BLOCK_PARAM* bp = &enc->ps[chans[i]];
+      bp->mcc_stages[bp->mcc] = stage[i];
+    }
+    uint32_t top = 0;
+    for (uint32_t i = 0; i < nch; ++i) top = lvl[i] > top ? lvl[i] : top;
+    for (uint32_t l = 0; l <= top; ++l) {
+      for (uint32_t t = 0; t < nch; ++t) {
+        if (lvl[t] != l || ref[t] == static_cast<int32_t>(t)) continue;
+        BLOCK_PARAM* bt = &enc->ps[chans[t]];
+        BLOCK_PARAM* br = &enc->ps[chans[ref[t]]];
+        if (bt->type != BLOCK_NORMAL) continue;
+        MCC_STAGE st3{3, static_cast<int32_t>(chans[ref[t]]), {16, 16, 16, 16, 16, 16}, 0};
+        MCC_STAGE st6 = st3;
+        st6.taps = 6;
+        bool try3 = enc->mcc_mode != 2, try6 = enc->mcc_mode != 1;
+        if (try3) MCC_GetGamma_3tap(br->d, &br->power, bt->d, len, st3.w, enc->prec_corr_shift);
+        if (try6) MCC_GetGamma_6tap(br->d, bt->d, len, st6.w, &st6.lag, enc);
+        if (try6 && (st6.lag == 0 || AllSixteen(st6.w, 6))) try6 = false;
+        if (try3 && AllSixteen(st3.w, 3)) try3 = false;
+        if (try6 && enc->mcc_mode == 0) {
+          // Its first three weights alone are the 3-tap alternative.
+          st3 = st6;
+          st3.taps = 3;
+          st3.lag = 0;
+          st3.w[3] = st3.w[4] = st3.w[5] = 16;
+          try3 = !AllSixteen(st3.w, 3);
+        }
+        if (try3 && !FitsDecoderSum(enc, br->d, len, st3)) try3 = false;
+        if (try6 && !FitsDecoderSum(enc, br->d, len, st6)) try6 = false;
+        if (!try3 && !try6) continue;
+        bt->mcc += 1;  // the stage of this round is coded with the block
+        int32_t plain = EncodeBlockCoding(enc, bt, enc->fb_temp, cap, chans[t]);
+        uint32_t best = plain < 0 ? UINT32_MAX : static_cast<uint32_t>(plain);
+        BLOCK_PARAM* trial = &enc->pj[1];
+        BLOCK_PARAM* keep = &enc->pj[2];
+        bool kept = false;
+        const MCC_STAGE* cands[2] = {try6 ? &st6 : nullptr, try3 ? &st3 : nullptr};
+        for (const MCC_STAGE* st : cands) {
+          if (!st) continue;
+          CopyBlock(trial, bt, enc->asc.max_order);
+          trial->mcc_stages[bt->mcc - 1] = *st;
+          MCC_Synthesize(br->d, bt->d, len, *st, trial->d);
+          int32_t n = EncodeBlockCoding(enc, trial, enc->fb_temp, cap, chans[t]);
+          // A tie between the two kinds keeps the 3-tap stage (tried last).
+          if (n >= 0 && (static_cast<uint32_t>(n) < best || (kept && static_cast<uint32_t>(n) == best && st == &st3))) {
+            best = static_cast<uint32_t>(n);
+            CopyBlock(keep, trial, enc->asc.max_order);
+            kept = true;
+          }
+        }
+        bt->mcc -= 1;
+        if (kept) {
+          CopyBlock(bt, keep, enc->asc.max_order);
+          bt->mcc -= 1;
+        }
+      }
+    }
+    for (uint32_t i = 0; i < nch; ++i) enc->ps[chans[i]].mcc += 1;
+  }
+  bool overflow = false;
+  for (uint32_t i = 0; i < nch; ++i) {
+    uint32_t ch = chans[i];
+    int32_t n = EncodeBlockCoding(enc, &enc->ps[ch], Area(enc, 0, level, ch, block), cap, ch);
+    if (n < 0) {
+      overflow = true;
+      break;
+    }
+    Size(enc, 0, level, block, ch) = static_cast<uint32_t>(n);
+  }
+  if (!overflow) return 0;
+  // A block too large for its area: the group is coded again without inter-channel prediction.
+  for (uint32_t i = 0; i < nch; ++i) {
+    uint32_t ch = chans[i];
+    int32_t* x = enc->x[ch].start + static_cast<uint64_t>(block) * len;
+    BLOCK_PARAM* bp = &enc->ps[ch];
+    for (int32_t k = 0; k < bp->mcc; ++k) bp->mcc_stages[k] = MCC_STAGE{0, static_cast<int32_t>(ch), {16, 16, 16, 16, 16, 16}, 0};
+    CalculateResidual(enc, bp, x);
+    int32_t n = CodeBlock(enc, bp, x, Area(enc, 0, level, ch, block), cap, ch);
+    if (n < 0) return n;
+    Size(enc, 0, level, block, ch) = static_cast<uint32_t>(n);
+  }
+  return 0;
+}
+
+// Codes the whole frame with MCC into set 0; returns the partition bits through *bits.
+int32_t EncodeFrameMCC(NALSE_IMPL* enc, uint32_t depth, uint32_t len, bool ra, uint32_t* bits,
+                       uint64_t* total) {
+  const uint32_t c = enc->asc.channels;
+  const uint32_t g = enc->nominal_cg_size ? enc->nominal_cg_size : c;
+  int32_t result = 0;
+  std::vector<uint32_t> all(c);
+  for (uint32_t i = 0; i < c; ++i) all[i] = i;
+  for (uint32_t level = 0; level <= depth; ++level) {
+    uint32_t blocks = 1u << level, blen = len >> level;
+    for (uint32_t b = 0; b < blocks; ++b)
+      for (uint32_t first = 0; first < c; first += g) {
+        uint32_t n = c - first < g ? c - first : g;
+        int32_t r = CodeMccBlock(enc, level, b, all.data() + first, n, blen, ra);
+        if (r == NALS_ERR_ABORTED) result = r;
+        else if (r) return r;
+      }
+  }
+  if (result) return result;
+  *bits = 0;
+  *total = ChooseSplit(enc, 0, depth, all.data(), c, 0, 0, bits);
+  return 0;
+}
+
+int32_t WriteMcc(NALSE_IMPL* enc, NALS_STREAM* out, uint32_t depth, uint32_t bits) {
+  const uint32_t c = enc->asc.channels;
+  std::vector<uint32_t> all(c);
+  for (uint32_t i = 0; i < c; ++i) all[i] = i;
+  int32_t r = WriteBsInfo(enc, out, bits, true);
+  if (r) return r;
+  return WriteGroup(enc, out, 0, depth, bits, all.data(), c);
+}
+
+// Reads one frame of interleaved input into the channel buffers; returns frames read or < 0.
+int64_t ReadInput(NALSE_IMPL* enc, NALS_STREAM* in, uint32_t want) {
+  const uint32_t c = enc->asc.channels;
+  const uint32_t bps = enc->asc.resolution / 8;
+  const uint32_t frame_bytes = c * bps;
+  const uint32_t per_chunk = enc->staging_size / frame_bytes;
+  uint32_t done = 0;
+  while (done < want) {
+    uint32_t n = want - done < per_chunk ? want - done : per_chunk;
+    uint64_t got = NALS_Stream_Read(enc->staging, static_cast<uint64_t>(n) * frame_bytes, in);
+    if (got % frame_bytes) return NALS_ERR_READ;
+    if (enc->asc.crc_enabled) NALS_CRC32_ProcessBlock(&enc->asc.crc, enc->staging, got);
+    uint32_t frames = static_cast<uint32_t>(got / frame_bytes);
+    const uint8_t* p = enc->staging;
+    for (uint32_t i = 0; i < frames; ++i)
+      for (uint32_t ch = 0; ch < c; ++ch, p += bps) {
+        uint32_t coded = ch;
+        if (enc->asc.ch_sorting) {
+          // Coding channel k takes input channel positions[k]; find k for this input channel.
+          for (uint32_t k = 0; k < c; ++k)
+            if (enc->asc.channel_positions[k] == ch) coded = k;
+        }
+        int32_t v;
+        if (bps == 1) {
+          v = enc->asc.msb_first ? static_cast<int8_t>(p[0]) : static_cast<int32_t>(p[0]) - 128;
+        } else {
+          uint32_t u = 0;
+          if (enc->asc.msb_first)
+            for (uint32_t b = 0; b < bps; ++b) u = (u << 8) | p[b];
+          else
+            for (uint32_t b = bps; b-- > 0;) u = (u << 8) | p[b];
+          uint32_t sh = 32 - 8 * bps;
+          v = static_cast<int32_t>(u << sh) >> sh;
+        }
+        enc->x[coded].start[done + i] = v;
+      }
+    done += frames;
+    if (frames < n) break;
+  }
+  return done;
+}
+
+}  // namespace
+
+int32_t EncodeFrameCore(NALSE_IMPL* enc, NALS_STREAM* in, NALS_STREAM* out, uint32_t* samples) {
+  if (samples) *samples = 0;
+  if (!enc || !in || !out) return NALS_ERR_ARGUMENT;
+  if (!enc->open) return NALS_ERR_NOT_OPEN;
+  if (enc->als_frame == ~uint64_t{0}) return NALS_ERR_INVALID;
+  const uint32_t n = enc->asc.frame_length;
+  const uint32_t c = enc->asc.channels;
+  const uint32_t p = enc->asc.max_order;
+  uint32_t len = n;
+  if (enc->samples_known) {
+    uint64_t start = enc->als_frame * n;
+    if (enc->als_frame >= enc->samples / n + 1 || start >= enc->samples) return NALS_ERR_END;
+    if (enc->samples - start < n) len = static_cast<uint32_t>(enc->samples - start);
+  }
+  const uint32_t ra_dist = enc->asc.random_access;
+  const bool ra = ra_dist == 1 || (ra_dist && enc->als_frame % ra_dist == 0);
+  const uint64_t rau_saved = enc->rau_size;
+  if (ra) {
+    enc->rau_size = 0;
+    if (enc->asc.ra_location == 1) {
+      const uint8_t zero[4] = {};
+      if (NALS_Stream_Write(zero, 4, out) != 4) {
+        enc->rau_size = rau_saved;
+        return NALS_ERR_WRITE;
+      }
+    }
+  } else if (p) {
+    for (uint32_t ch = 0; ch < c; ++ch) {
+      int32_t* h = enc->x[ch].buffer;
+      if (enc->als_frame) std::memcpy(h, enc->x_overlaps + static_cast<uint64_t>(ch) * p, p * sizeof *h);
+      else std::memset(h, 0, p * sizeof *h);
+    }
+  }
+  int64_t got = ReadInput(enc, in, len);
+  if (got < 0) return static_cast<int32_t>(got);
+  if (got < len) {
+    if (enc->samples_known) return NALS_ERR_READ;
+    uint64_t total;
+    if (__builtin_mul_overflow(enc->als_frame, static_cast<uint64_t>(n), &total) ||
+        __builtin_add_overflow(total, static_cast<uint64_t>(got), &total))
+      return NALS_ERR_MEMORY;
+    enc->samples = total;
+    enc->samples_known = 1;
+    len = static_cast<uint32_t>(got);
+  }
+  if (len == 0) return NALS_ERR_END;
+  uint32_t depth = 0;
+  if (len == n) {
+    if (enc->asc.adaptive) depth = enc->asc.block_switching;
+    else depth = (n >> enc->asc.block_switching) < p ? 0 : enc->asc.block_switching;
+  }
+  int32_t r = 0;
+  if (!enc->mcc) {
+    if (!enc->asc.joint_stereo) {
+      for (uint32_t ch = 0; ch < c && !r; ++ch) r = EncodeChannelIndependent(enc, ch, depth, len, ra, out);
+    } else {
+      r = EncodeFrameJointStereo(enc, depth, len, ra, out);
+    }
+  } else if (!enc->asc.joint_stereo) {
+    uint32_t bits = 0;
+    uint64_t total = 0;
+    r = EncodeFrameMCC(enc, depth, len, ra, &bits, &total);
+    if (r == 0) r = WriteMcc(enc, out, depth, bits);
+  } else {
+    // Joint stereo and MCC: both are tried and the smaller is written behind the switch byte.
+    NALS_STREAM js;
+    if (!NALS_MemStream_Open(&js, enc->fb_js, enc->fb_js_size, "w")) return NALS_ERR_MEMORY;
+    uint64_t saved = enc->rau_size;
+    enc->rau_size = 0;
+    r = EncodeFrameJointStereo(enc, depth, len, ra, &js);
+    uint64_t js_bytes = enc->rau_size;
+    enc->rau_size = saved;
+    NALS_Stream_Close(&js);
+    if (r) return r;
+    uint32_t bits = 0;
+    uint64_t total = 0;
+    r = EncodeFrameMCC(enc, depth, len, ra, &bits, &total);
+    if (r) return r;
+    bool use_js = js_bytes <= 0xFFFFFFFFu && js_bytes <= total + enc->bs_info_bytes;
+    uint8_t sw = use_js ? 0x80 : 0x00;
+    r = Write(enc, out, &sw, 1);
+    if (!r) r = use_js ? Write(enc, out, enc->fb_js, js_bytes) : WriteMcc(enc, out, depth, bits);
+  }
+  if (r) return r;
+  if (ra_dist) {
+    if (enc->rau_size > 0xFFFFFFFFu) return NALS_ERR_INVALID;
+    if (enc->asc.ra_location == 1) {
+      int64_t back = static_cast<int64_t>(enc->rau_size) + 4;
+      if (!NALS_Stream_Seek(out, -back, 1) ||
+          !NALS_Stream_Write32BE(out, static_cast<uint32_t>(enc->rau_size)) ||
+          !NALS_Stream_Seek(out, static_cast<int64_t>(enc->rau_size), 1))
+        return NALS_ERR_WRITE;
+    } else if (enc->asc.ra_location == 2 && enc->rau_sizes) {
+      uint64_t idx = enc->als_frame / ra_dist;
+      if (idx < enc->rau_count) enc->rau_sizes[idx] = static_cast<uint32_t>(enc->rau_size);
+    }
+  }
+  if (p) {
+    uint64_t next = enc->als_frame + 1;
+    bool next_ra = ra_dist == 1 || (ra_dist && next % ra_dist == 0);
+    if (enc->asc.floating || !next_ra)
+      for (uint32_t ch = 0; ch < c; ++ch)
+        std::memcpy(enc->x_overlaps + static_cast<uint64_t>(ch) * p, enc->x[ch].start + len - p, p * sizeof(int32_t));
+  }
+  enc->als_frame += 1;
+  if (samples) *samples = len;
+  return 0;
+}
+
+}  // namespace nals
