@@ -11,7 +11,6 @@ namespace nals {
 
 namespace {
 
-constexpr uint32_t kSets = 2;  // 0: single channels and MCC, 1: channel pairs coded together
 
 uint32_t Levels(const NALSE_IMPL* enc) { return enc->asc.block_switching + 1; }
 
