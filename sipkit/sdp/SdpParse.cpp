@@ -63,7 +63,8 @@ long decimal(string_view s)
 {
     char buffer[32];
     const size_t n = s.size() < sizeof buffer - 1 ? s.size() : sizeof buffer - 1;
-    std::memcpy(buffer, s.data(), n);
+    if (n)
+        std::memcpy(buffer, s.data(), n);
     buffer[n] = '\0';
     return std::strtol(buffer, nullptr, 10);
 }
