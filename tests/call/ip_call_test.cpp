@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <tuple>
 #include <vector>
 
@@ -485,6 +486,45 @@ TEST(IpCallCallee, DefaultAnswerMirrorsTheOffer)
         EXPECT_EQ(a.audio_port, 15000) << c.what;
         EXPECT_STREQ(a.media_addr, "192.0.2.2") << c.what;  // where the caller reached us
     }
+}
+
+TEST(IpCallCallee, AnswerTakesTheDialledAddressOnlyWhenItIsAnAddress)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"198.51.100.20", "198.51.100.20"},
+        {"", "192.0.2.2"},
+        {"unit.example", "192.0.2.2"},
+    };
+    for (const auto& [dst, media] : cases) {
+        unit b("192.0.2.2");
+        auto call = peer_call("CAFE0001");
+        ipc_copy_text(call.dst_addr, dst);
+        deliver(b, call);
+        const auto rsp = b.net->take().msg();
+        ASSERT_TRUE(rsp) << dst;
+        EXPECT_STREQ(as<ipc_msg_call_rsp>(rsp).data.media_addr, media) << dst;
+    }
+}
+
+// A hook that throws (a configuration read, a full memory) costs one datagram, not the engine.
+class throwing_call : public recording_call {
+public:
+    using recording_call::recording_call;
+
+protected:
+    int on_incoming(const ipc_msg_call&) override { throw std::runtime_error("hook failed"); }
+};
+
+TEST(IpCallCallee, AHookThatThrowsDropsOnlyItsDatagram)
+{
+    auto t = std::make_unique<fake_transport>();
+    fake_transport* net = t.get();
+    throwing_call b(own_data(""), "192.0.2.2", "", std::move(t));
+    EXPECT_NO_THROW(b.receive_datagram(ipc_parser::to_text(peer_call("CAFE0001")), addr("192.0.2.1")));
+    EXPECT_EQ(b.status(), ip_call::IDLE);
+    EXPECT_TRUE(net->sent.empty());
+    b.receive_datagram(ipc_parser::to_text(from_peer<ipc_msg_disconnect>("CAFE0001", 2)), addr("192.0.2.1"));
+    EXPECT_EQ(net->take().msg()->command, IPC_CMD_DISCONNECT_RSP);
 }
 
 TEST(IpCallCallee, RepeatedCallIsAnsweredAgainWithoutANewState)
