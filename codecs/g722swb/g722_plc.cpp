@@ -411,7 +411,10 @@ void fade_schedule(float* x, int n, float* gain, int16_t* counter, const g722plc
 void fade_linear(float* x, int n, float* gain, float dec)
 {
     for (int i = 0; i < n; ++i) {
-        *gain = f_max(*gain - dec, 0.0f);
+        // A ramp that has arrived at silence within float rounding is silence.
+        *gain -= dec;
+        if (*gain < 0.5f * dec)
+            *gain = 0.0f;
         x[i] *= *gain;
     }
 }
