@@ -1,6 +1,7 @@
 #include "codec_manager.h"
 
 #include "codec_LPCM.h"
+#include "codec_g722x6.h"
 #include "codec_opus.h"
 #include "codec_u_law.h"
 #include "codec_u_law_48k.h"
@@ -27,7 +28,7 @@ const codec_entry codec_table[] = {
     // {false, make<codec_LDALS>},
     {false, make<codec_LPCM>},
     {false, make<codec_u_law_48k, 960>},
-    // {false, make<codec_g722x6, 160>},
+    {false, make<codec_g722x6, 160>},
     {false, make<codec_opus, 960>},
     {true, make<codec_u_law, 160>},
 };
