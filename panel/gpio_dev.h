@@ -7,6 +7,7 @@
 // the simulated board it is a descriptor the simulation flags when the value file changes.
 
 #include "device.h"
+#include "media_ports.h"
 
 // Where the sysfs GPIO lines live on the board.
 extern const char* const gpio_path;
@@ -39,13 +40,13 @@ public:
     bool get();
 };
 
-class gpio_out_dev : public gpio_dev {
+class gpio_out_dev : public gpio_dev, public orva::output_line_port {
 public:
     gpio_out_dev(int number, bool write_direction) : gpio_dev(number, output, write_direction) {}
     // Writes "1" or "0": 0, the error number of a failed seek, or the negated error number of a
     // failed write (the recorded value then stays).
-    int set(bool on);
-    bool get() const { return m_value; }
+    int set(bool on) override;
+    bool get() const override { return m_value; }
 
 private:
     bool m_value = false;

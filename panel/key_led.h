@@ -6,6 +6,7 @@
 // peak; 0x80 in the first is the overload lamp); LED bits in the low nibbles of bytes 3, 6, 9,
 // 12 and in byte 13. Incoming frame: key i is bit (i mod 6) of byte 1 + i / 6.
 
+#include "media_ports.h"
 #include "meter_sock.h"
 #include "waitable_queue.h"
 
@@ -58,7 +59,7 @@ struct peak_holder {
     int countdown = 0;
 };
 
-class key_LED {
+class key_LED : public orva::level_meter_sink {
 public:
     static constexpr int keys = 24;
     static constexpr int meters = 4;
@@ -70,13 +71,13 @@ public:
 
     // `queue` may be null: keys then go nowhere.
     key_LED(SPI& spi, waitable_queue<key_event>* queue);
-    ~key_LED();
+    ~key_LED() override;
     key_LED(const key_LED&) = delete;
     key_LED& operator=(const key_LED&) = delete;
 
     // Raises the peaks since the last frame: input true = meters 0 and 1, false = 2 and 3.
     // Called by the audio threads with the block's largest absolute sample (0..32768).
-    void set_meter_level(bool input, int left, int right);
+    void set_meter_level(bool input, int left, int right) override;
 
     bool enable_meter_udp(const sockaddr_in* destination);
     void disable_meter_udp();

@@ -147,6 +147,13 @@ def add_unit_device(mock, iface, profile_name, ipv4, up):
 def load(mock, parameters):
     parameters = dict(parameters)
     parameters.setdefault('Version', '1.42.4')
+    # A unit in its own network namespace leases the addresses of its links there:
+    # parameters "lease_eth0" / "lease_eth1" = "address/prefix/gateway".
+    for iface in ('eth0', 'eth1'):
+        lease = parameters.pop('lease_' + iface, None)
+        if lease:
+            address, prefix, gateway = str(lease).split('/')
+            LEASES[iface] = (address, int(prefix), gateway)
     nm.load(mock, parameters)
     add_unit_device(mock, 'eth0', 'Wired connection 1',
                     dbus.Dictionary({'method': dbus.String('auto')}, signature='sv'), True)
