@@ -68,3 +68,8 @@ struct NALSD_IMPL {
   uint64_t ra_unit_size;
   uint64_t ra_unit_start;
 };
+
+// Expands a bs_info word into block lengths (at most 32); 0 when the partition is invalid.
+// A frame of fewer samples than frame_length keeps the blocks that cover them, the last
+// shortened.
+uint32_t GetBlockPartition(uint32_t bs_info, uint32_t frame_length, uint32_t samples, uint32_t* lengths);

@@ -466,7 +466,8 @@ int32_t NALSE_Open(NALSE_IMPL* enc, const void* params, uint32_t params_size) {
     asc.coeff_table = asc.frequency <= 95999 ? 0 : asc.frequency <= 191999 ? 1 : asc.frequency <= 287999 ? 2 : 3;
   }
   enc->pcv = asc.coeff_table < 3 ? NALS_PARCOR_Vars[asc.coeff_table] : nullptr;
-  asc.subblock_part = 1;
+  // Sub-block Rice parameters go with block switching, the configuration chosen for size.
+  asc.subblock_part = asc.block_switching ? 1 : 0;
   enc->bs_info_bytes = asc.block_switching ? ((1u << asc.block_switching) + 7) / 8 : 0;
   if (asc.block_switching >= 1 && asc.block_switching <= 3) enc->bs_info_bytes = 1;
   else if (asc.block_switching == 4) enc->bs_info_bytes = 2;

@@ -164,3 +164,49 @@ TEST_P(AlsPeer, LibavcodecDecodesOurStreamToTheInput) {
 
 INSTANTIATE_TEST_SUITE_P(Features, AlsPeer, ::testing::ValuesIn(alstest::FeatureMatrix()),
                          [](const auto& info) { return info.param.name; });
+
+// Short last frames whose length sits on the boundaries of the adaptive-order field width.
+TEST(AlsPeerEdges, ShortLastFramesOfEveryOrderWidth) {
+  for (uint32_t tail : {1u, 16u, 17u, 24u, 40u, 72u, 136u, 264u, 1032u, 2056u}) {
+    Config c;
+    c.frame_length = 4096;
+    c.max_order = 1023;
+    c.channels = 1;
+    auto pcm = alstest::MakePcm(c, 4096 + tail, tail);
+    auto e = alstest::Encode(c, pcm);
+    ASSERT_EQ(e.result, 0);
+    std::vector<int32_t> peer;
+    std::string why;
+    ASSERT_TRUE(PeerDecode(e, c, &peer, &why)) << why;
+    EXPECT_TRUE(peer == ToInts(pcm, c)) << "tail " << tail;
+  }
+}
+
+// The low-delay wrapper's configuration (unknown length, every frame random access, MCC) with
+// a forced LSB shift rounded up: lossy, so both decoders must agree with each other.
+TEST(AlsPeerEdges, ForcedShiftMatchesOurDecoder) {
+  Config c;
+  c.frame_length = 256;
+  c.mcc = 2;
+  c.samples_known = 0;
+  c.lsb_roundup = 1;
+  for (uint32_t shift : {1u, 3u, 9u}) {
+    c.lsb_forth_shift = shift;
+    auto pcm = alstest::MakePcm(c, 256 * 6, shift);
+    auto e = alstest::Encode(c, pcm);
+    ASSERT_EQ(e.result, 0);
+    std::vector<int32_t> peer;
+    std::string why;
+    ASSERT_TRUE(PeerDecode(e, c, &peer, &why)) << why;
+    std::vector<uint8_t> ours;
+    ASSERT_EQ(alstest::Decode(e, &ours), 0);
+    auto mine = ToInts(ours, c);
+    EXPECT_TRUE(mine == peer) << "shift " << shift;
+    auto in = ToInts(pcm, c);
+    ASSERT_EQ(mine.size(), in.size());
+    for (size_t i = 0; i < in.size(); ++i) {
+      ASSERT_EQ(mine[i] % (1 << shift), 0) << i;
+      ASSERT_LE(std::abs(mine[i] - in[i]), 1 << shift) << i;
+    }
+  }
+}
