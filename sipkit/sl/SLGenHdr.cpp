@@ -996,7 +996,7 @@ SFResult SLGenFieldSetComment(SLGenField *f, const char *t) {
   if (!f) return kInvalid;
   return setText(gPool, &f->comment, t) ? 0 : kNoMemory;
 }
-SLParam *SLGenFieldGetParamList(const SLGenField *f) { return f ? f->params : nullptr; }
+SLParamList *SLGenFieldGetParamList(const SLGenField *f) { return f ? asList(&f->params) : nullptr; }
 SLParam *SLGenFieldFindParam(const SLGenField *f, const char *name) {
   return f && name ? paramFind(f->params, name) : nullptr;
 }

@@ -109,8 +109,8 @@ const char *SLGenFieldGetValue(const SLGenField *field);
 SFResult SLGenFieldSetValue(SLGenField *field, const char *text);
 const char *SLGenFieldGetComment(const SLGenField *field);
 SFResult SLGenFieldSetComment(SLGenField *field, const char *text);
-/** First parameter of the field (walk with its next link). */
-SLParam *SLGenFieldGetParamList(const SLGenField *field);
+/** The field's parameters (a list of the parameter module). */
+SLParamList *SLGenFieldGetParamList(const SLGenField *field);
 SLParam *SLGenFieldFindParam(const SLGenField *field, const char *name);
 const char *SLGenFieldGetParam(const SLGenField *field, const char *name);
 SFResult SLGenFieldSetParam(SLGenField *field, int valueType, const char *name, const char *value);

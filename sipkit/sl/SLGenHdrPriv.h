@@ -26,6 +26,12 @@ struct SLGenHdrList {
 
 namespace slmsg {
 
+// A parameter chain seen as a list of the parameter module (a list is its head word).
+inline SLParamList *asList(SLParam *const *head) {
+  return reinterpret_cast<SLParamList *>(const_cast<SLParam **>(head));
+}
+static_assert(sizeof(SLParamList) == sizeof(SLParam *), "a parameter list is its head word");
+
 // Parameter chains (head word + next links of SLParam).
 int paramAppend(SLParam **head, int type, std::string_view name, const char *value, size_t vlen);
 SLParam *paramFind(SLParam *head, const char *name);

@@ -142,7 +142,7 @@ SFResult SLSipHdrContactItemAddMethod(SLSipHdrContactItem *item, int methodId);
 SFResult SLSipHdrContactItemSetMethods(SLSipHdrContactItem *item, const char *text);
 /** Appends a ready parameter to the extension list (ownership passes). */
 SFResult SLSipHdrContactItemAddExtension(SLSipHdrContactItem *item, SLParam *param);
-SLParam *SLSipHdrContactItemGetExtensionList(const SLSipHdrContactItem *item);
+SLParamList *SLSipHdrContactItemGetExtensionList(const SLSipHdrContactItem *item);
 int SLSipHdrContactItemIsParamExist(const SLSipHdrContactItem *item, const char *name);
 SFResult SLSipHdrMethodsParamCreate(SLSipHdrMethodsParam **out, int methodId);
 void SLSipHdrMethodsParamDestroy(SLSipHdrMethodsParam *m);
@@ -240,7 +240,7 @@ const char *SLSipHdrGenericIdItemGetDisplayName(const SLSipHdrGenericIdItem *ite
 SFResult SLSipHdrGenericIdItemSetDisplayName(SLSipHdrGenericIdItem *item, const char *text);
 SLParam *SLSipHdrGenericIdItemGetParam(const SLSipHdrGenericIdItem *item, const char *name);
 SFResult SLSipHdrGenericIdItemSetParam(SLSipHdrGenericIdItem *item, const char *name, const char *value);
-SLParam *SLSipHdrGenericIdItemGetParamList(const SLSipHdrGenericIdItem *item);
+SLParamList *SLSipHdrGenericIdItemGetParamList(const SLSipHdrGenericIdItem *item);
 int SLSipHdrGenericIdItemIsEqual(const SLSipHdrGenericIdItem *a, const SLSipHdrGenericIdItem *b);
 int SLSipHdrGenericIdItemIsEqualUri(const SLSipHdrGenericIdItem *a, const SLSipHdrGenericIdItem *b);
 int SLSipHdrGenericIdItemIsEqualDisplayName(const SLSipHdrGenericIdItem *a, const SLSipHdrGenericIdItem *b);
@@ -288,7 +288,7 @@ SFResult SLSipHdrAuthItemSetScheme(SLSipHdrAuthItem *item, const char *scheme);
 SLParam *SLSipHdrAuthItemGetParam(const SLSipHdrAuthItem *item, const char *name);
 const char *SLSipHdrAuthItemGetParamValue(const SLSipHdrAuthItem *item, const char *name);
 SFResult SLSipHdrAuthItemSetParam(SLSipHdrAuthItem *item, const char *name, const char *value);
-SLParam *SLSipHdrAuthItemGetParamList(const SLSipHdrAuthItem *item);
+SLParamList *SLSipHdrAuthItemGetParamList(const SLSipHdrAuthItem *item);
 SFResult SLSipHdrAuthItemSetStale(SLSipHdrAuthItem *item, int stale);
 int SLSipHdrAuthItemGetStale(const SLSipHdrAuthItem *item);
 SFResult SLSipHdrAuthItemSetNC(SLSipHdrAuthItem *item, uint32_t count);
@@ -332,7 +332,7 @@ const uint32_t *SLSipHdrRetryAfterGetDuration(const SLSipHdrRetryAfter *hdr);
 SFResult SLSipHdrRetryAfterSetDuration(SLSipHdrRetryAfter *hdr, const uint32_t *duration);
 SLParam *SLSipHdrRetryAfterGetParam(const SLSipHdrRetryAfter *hdr, const char *name);
 SFResult SLSipHdrRetryAfterSetParam(SLSipHdrRetryAfter *hdr, const char *name, const char *value);
-SLParam *SLSipHdrRetryAfterGetParamList(const SLSipHdrRetryAfter *hdr);
+SLParamList *SLSipHdrRetryAfterGetParamList(const SLSipHdrRetryAfter *hdr);
 int SLSipHdrRetryAfterIsParamExist(const SLSipHdrRetryAfter *hdr, const char *name);
 
 // ---- P-DCS-Trace-Party-ID --------------------------------------------------------------------
@@ -387,7 +387,7 @@ SFResult SLSipHdrMaxBreadthEncode(SLGenHdr **out, const SLSipHdrMaxBreadth *hdr)
   SFResult SLSipHdr##F##Set(SLSipHdr##F *hdr, const char *value);                    \
   SLParam *SLSipHdr##F##GetParam(const SLSipHdr##F *hdr, const char *name);          \
   SFResult SLSipHdr##F##SetParam(SLSipHdr##F *hdr, const char *name, const char *value); \
-  SLParam *SLSipHdr##F##GetParamList(const SLSipHdr##F *hdr);
+  SLParamList *SLSipHdr##F##GetParamList(const SLSipHdr##F *hdr);
 SL_SIPHDR_VALUE_FAMILY(Event, GetEventType, SetEventType)
 SL_SIPHDR_VALUE_FAMILY(PAccessNetworkInfo, GetAccessType, SetAccessType)
 SFResult SLSipHdrEventParse(SLSipHdrEvent **out, const SLGenHdr *hdr);
@@ -423,7 +423,7 @@ SFResult SLSipHdrPAccessNetworkInfoEncode(SLGenHdr **out, const SLSipHdrPAccessN
   SFResult SLSipHdr##F##ItemSetValue(SLSipHdr##F##Item *item, const char *value);            \
   SLParam *SLSipHdr##F##ItemGetParam(const SLSipHdr##F##Item *item, const char *name);       \
   SFResult SLSipHdr##F##ItemSetParam(SLSipHdr##F##Item *item, const char *name, const char *value); \
-  SLParam *SLSipHdr##F##ItemGetParamList(const SLSipHdr##F##Item *item);                     \
+  SLParamList *SLSipHdr##F##ItemGetParamList(const SLSipHdr##F##Item *item);                     \
   int SLSipHdr##F##ItemIsEqual(const SLSipHdr##F##Item *a, const SLSipHdr##F##Item *b);
 SL_SIPHDR_VALUE_LIST_FAMILY(Accept)
 SL_SIPHDR_VALUE_LIST_FAMILY(Reason)
@@ -449,7 +449,7 @@ SFResult SLSipHdrAcceptItemEncodeHdr(SLGenHdr **out, const SLSipHdrAcceptItem *i
   SFResult SLSipHdr##F##Set##Tag2(SLSipHdr##F *hdr, const char *tag);                          \
   SLParam *SLSipHdr##F##GetParam(const SLSipHdr##F *hdr, const char *name);                    \
   SFResult SLSipHdr##F##SetParam(SLSipHdr##F *hdr, const char *name, const char *value);       \
-  SLParam *SLSipHdr##F##GetParamList(const SLSipHdr##F *hdr);                                  \
+  SLParamList *SLSipHdr##F##GetParamList(const SLSipHdr##F *hdr);                                  \
   int SLSipHdr##F##IsParamExist(const SLSipHdr##F *hdr, const char *name);
 SL_SIPHDR_DIALOG_ID_FAMILY(Replaces, ToTag, FromTag)
 SL_SIPHDR_DIALOG_ID_FAMILY(Join, ToTag, FromTag)

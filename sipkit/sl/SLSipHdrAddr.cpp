@@ -261,7 +261,7 @@ SLParam *SLSipHdrGenericIdItemGetParam(const SLSipHdrGenericIdItem *i, const cha
 SFResult SLSipHdrGenericIdItemSetParam(SLSipHdrGenericIdItem *i, const char *name, const char *value) {
   return i ? setParam(&i->params, name, value) : kInvalid;
 }
-SLParam *SLSipHdrGenericIdItemGetParamList(const SLSipHdrGenericIdItem *i) { return i ? i->params : nullptr; }
+SLParamList *SLSipHdrGenericIdItemGetParamList(const SLSipHdrGenericIdItem *i) { return i ? asList(&i->params) : nullptr; }
 
 int SLSipHdrGenericIdItemIsEqualUri(const SLSipHdrGenericIdItem *a, const SLSipHdrGenericIdItem *b) {
   if (!a || !b) return a == b;
@@ -705,7 +705,7 @@ SFResult SLSipHdrContactItemAddExtension(SLSipHdrContactItem *i, SLParam *param)
   *t = param;
   return 0;
 }
-SLParam *SLSipHdrContactItemGetExtensionList(const SLSipHdrContactItem *i) { return i ? i->extensions : nullptr; }
+SLParamList *SLSipHdrContactItemGetExtensionList(const SLSipHdrContactItem *i) { return i ? asList(&i->extensions) : nullptr; }
 int SLSipHdrContactItemIsParamExist(const SLSipHdrContactItem *i, const char *name) {
   if (!i || !name) return 0;
   if (strcasecmp(name, "q") == 0) return i->qValue != nullptr;

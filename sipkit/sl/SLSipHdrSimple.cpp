@@ -572,7 +572,7 @@ SLParam *SLSipHdrRetryAfterGetParam(const SLSipHdrRetryAfter *h, const char *nam
 SFResult SLSipHdrRetryAfterSetParam(SLSipHdrRetryAfter *h, const char *name, const char *value) {
   return h ? setParam(&h->params, name, value) : kInvalid;
 }
-SLParam *SLSipHdrRetryAfterGetParamList(const SLSipHdrRetryAfter *h) { return h ? h->params : nullptr; }
+SLParamList *SLSipHdrRetryAfterGetParamList(const SLSipHdrRetryAfter *h) { return h ? asList(&h->params) : nullptr; }
 int SLSipHdrRetryAfterIsParamExist(const SLSipHdrRetryAfter *h, const char *name) {
   if (!h || !name) return 0;
   if (strcasecmp(name, "duration") == 0) return h->hasDuration;
@@ -698,7 +698,7 @@ int encodeDialog(SLGenHdr **out, const char *name, const SLSipHdrCallId *callId,
   SFResult SLSipHdr##F##SetParam(SLSipHdr##F *h, const char *n, const char *v) {                           \
     return h ? setParam(&h->params, n, v) : kInvalid;                                                     \
   }                                                                                                       \
-  SLParam *SLSipHdr##F##GetParamList(const SLSipHdr##F *h) { return h ? h->params : nullptr; }             \
+  SLParamList *SLSipHdr##F##GetParamList(const SLSipHdr##F *h) { return h ? asList(&h->params) : nullptr; }             \
   int SLSipHdr##F##IsParamExist(const SLSipHdr##F *h, const char *n) {                                     \
     if (!h || !n) return 0;                                                                               \
     if (strcasecmp(n, N1) == 0) return h->tag1 != nullptr;                                                \

@@ -232,7 +232,7 @@ int encodeSingle(SLGenHdr **out, const Item *i, const char *name) {
   SFResult SLSipHdr##F##ItemSetParam(SLSipHdr##F##Item *i, const char *n, const char *v) {                  \
     return i ? setParam(&i->params, n, v) : kInvalid;                                                       \
   }                                                                                                         \
-  SLParam *SLSipHdr##F##ItemGetParamList(const SLSipHdr##F##Item *i) { return i ? i->params : nullptr; }    \
+  SLParamList *SLSipHdr##F##ItemGetParamList(const SLSipHdr##F##Item *i) { return i ? asList(&i->params) : nullptr; }    \
   int SLSipHdr##F##ItemIsEqual(const SLSipHdr##F##Item *a, const SLSipHdr##F##Item *b) {                    \
     return itemsEqual(a, b, CaseSensitive);                                                                 \
   }
@@ -284,7 +284,7 @@ SFResult SLSipHdrAcceptItemEncodeHdr(SLGenHdr **out, const SLSipHdrAcceptItem *i
   SFResult SLSipHdr##F##SetParam(SLSipHdr##F *h, const char *n, const char *v) {                    \
     return h ? setParam(&h->params, n, v) : kInvalid;                                               \
   }                                                                                                 \
-  SLParam *SLSipHdr##F##GetParamList(const SLSipHdr##F *h) { return h ? h->params : nullptr; }
+  SLParamList *SLSipHdr##F##GetParamList(const SLSipHdr##F *h) { return h ? asList(&h->params) : nullptr; }
 SL_VALUE_IMPL(Event, GetEventType, SetEventType)
 SL_VALUE_IMPL(PAccessNetworkInfo, GetAccessType, SetAccessType)
 #undef SL_VALUE_IMPL
@@ -530,7 +530,7 @@ const char *SLSipHdrAuthItemGetParamValue(const SLSipHdrAuthItem *i, const char 
 SFResult SLSipHdrAuthItemSetParam(SLSipHdrAuthItem *i, const char *n, const char *v) {
   return i ? setParam(&i->params, n, v) : kInvalid;
 }
-SLParam *SLSipHdrAuthItemGetParamList(const SLSipHdrAuthItem *i) { return i ? i->params : nullptr; }
+SLParamList *SLSipHdrAuthItemGetParamList(const SLSipHdrAuthItem *i) { return i ? asList(&i->params) : nullptr; }
 SFResult SLSipHdrAuthItemSetStale(SLSipHdrAuthItem *i, int stale) {
   return SLSipHdrAuthItemSetParam(i, "stale", stale ? "true" : "false");
 }
