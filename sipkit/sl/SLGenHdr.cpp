@@ -238,7 +238,7 @@ int parseField(SLGenField *f, int cls, std::string_view t) {
           state = kValue;
           skipping = true;
           pvalue.clear();
-          if (!setText(gPool, &current->value, "")) return kNoMemory;
+          if (SLParamSetValue(current, "") < 0) return kNoMemory;
         } else if (c == sep) {
           state = kName;
           skipping = true;
@@ -255,7 +255,7 @@ int parseField(SLGenField *f, int cls, std::string_view t) {
         {
           size_t b = i;
           while (i < n && t[i] != sep && t[i] != '\0' && !isWs(static_cast<unsigned char>(t[i]))) ++i;
-          if (!setText(gPool, &current->value, std::string(t.substr(b, i - b)).c_str())) return kNoMemory;
+          if (SLParamSetValue(current, std::string(t.substr(b, i - b)).c_str()) < 0) return kNoMemory;
           state = kAfterValue;
         }
         break;
@@ -264,8 +264,8 @@ int parseField(SLGenField *f, int cls, std::string_view t) {
           pvalue.push_back(t[i + 1]);
           i += 2;
         } else if (c == '"') {
-          if (!setText(gPool, &current->value, pvalue.c_str())) return kNoMemory;
-          current->valueType = SL_PARAM_QUOTED;
+          if (SLParamSetValue(current, pvalue.c_str()) < 0) return kNoMemory;
+          SLParamSetValueType(current, SL_PARAM_QUOTED);
           state = kAfterValue;
           ++i;
         } else {
