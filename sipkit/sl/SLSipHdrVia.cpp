@@ -160,10 +160,14 @@ SFResult SLSipHdrViaItemEncode(SLGenField **out, const SLSipHdrViaItem *i) {
     v = std::string(i->protocolName) + "/" + i->protocolVer + "/" + i->transport;
   }
   if (i->host) {
-    if (strchr(i->host, ':')) v += std::string(" [") + i->host + "]";
-    else v += std::string(" ") + i->host;
+    bool literal = strchr(i->host, ':') != nullptr;
+    v.append(literal ? " [" : " ").append(i->host);
+    if (literal) v.push_back(']');
   }
-  if (i->port) v += ":" + std::to_string(i->port);
+  if (i->port) {
+    v.push_back(':');
+    v.append(std::to_string(i->port));
+  }
   SLParam *ps = nullptr;
   int r = 0;
   auto add = [&](const char *name, const char *value) {

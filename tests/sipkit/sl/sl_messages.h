@@ -24,7 +24,7 @@ inline const char kInviteWithSdp[] =
     "Session-Expires: 1800;refresher=uac\r\n"
     "Allow: INVITE,ACK,CANCEL,BYE,UPDATE,PRACK,INFO,NOTIFY,REFER\r\n"
     "Content-Type: application/sdp\r\n"
-    "Content-Length: 152\r\n"
+    "Content-Length: 145\r\n"
     "\r\n"
     "v=0\r\n"
     "o=- 8 8 IN IP4 192.0.2.10\r\n"

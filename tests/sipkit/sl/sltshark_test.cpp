@@ -40,7 +40,7 @@ TEST_F(SLTsharkTest, EncodedMessagesDecodeCleanly) {
       ASSERT_FALSE(m.empty());
       for (size_t i = 0; i < m.size(); ++i) {
         if (i % 16 == 0) {
-          char off[16];
+          char off[32];
           snprintf(off, sizeof off, "%s%06zx ", i ? "\n" : "", i);
           f << off;
         }
@@ -71,7 +71,9 @@ TEST_F(SLTsharkTest, EncodedMessagesDecodeCleanly) {
   size_t i = 0;
   for (std::string line; std::getline(fl, line) && i < 9; ++i) {
     EXPECT_EQ(0u, line.find(std::string(expected[i]) + ",")) << line;
-    if (i < 7) EXPECT_NE(std::string::npos, line.find(",9fxced76sl")) << "From tag of frame " << i + 1 << ": " << line;
+    if (i < 7) {
+      EXPECT_NE(std::string::npos, line.find(",9fxced76sl")) << "From tag of frame " << i + 1 << ": " << line;
+    }
   }
   EXPECT_EQ(9u, i) << fields;
   EXPECT_NE(std::string::npos, fields.find("REGISTER,1j9FpLxk3uxtm8tn@192.0.2.10,a73kszlfl,")) << fields;
