@@ -116,6 +116,7 @@ int ip_call::call(const std::string& destination)
     m_local = m_own;
     m_last_request = ipc_parser::to_string(c);
     m_last_request_seq = 1;
+    m_last_request_cmd = IPC_CMD_CALL;
     m_call_id = id;
     m_seq = 1;
     m_answer_accepted = false;
@@ -154,6 +155,7 @@ int ip_call::send_start(const sockaddr_in& peer)
     // START is kept for resending even when its first send fails.
     m_last_request = ipc_parser::to_string(start);
     m_last_request_seq = start.seq_no;
+    m_last_request_cmd = IPC_CMD_START;
     const int r = m_transport->send_to(m_last_request, m_peer);
     if (r < 0) {
         log_s.error("IP-call: can't send %s to %s: %s", "START", addr_text(peer).c_str(), std::strerror(-r));
@@ -653,7 +655,8 @@ void ip_call::on_retry_expiry()
     // must end in a time-out, not in resending for ever.
     ++m_retry_count;
     if (r < 0) {
-        log_s.error("IP-call: can't send %s to %s: %s", "request", addr_text(m_peer).c_str(), std::strerror(-r));
+        log_s.error("IP-call: can't send %s to %s: %s", log_name(m_last_request_cmd), addr_text(m_peer).c_str(),
+                    std::strerror(-r));
         return;
     }
     m_seq = m_last_request_seq;
@@ -748,6 +751,7 @@ int ip_call::send_disconnect(const sockaddr_in& to)
     if (r == 0) {
         m_last_request = ipc_parser::to_string(d);
         m_last_request_seq = d.seq_no;
+        m_last_request_cmd = IPC_CMD_DISCONNECT;
     }
     return r;
 }
@@ -759,6 +763,7 @@ void ip_call::send_stray_disconnect(const ipc_message& m, const sockaddr_in& to)
     if (send(d, to) == 0 && is_current(m)) {
         m_last_request = ipc_parser::to_string(d);
         m_last_request_seq = d.seq_no;
+        m_last_request_cmd = IPC_CMD_DISCONNECT;
     }
 }
 

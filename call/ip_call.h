@@ -155,6 +155,7 @@ private:
     status_e m_status = IDLE;
     std::string m_last_request;
     int32_t m_last_request_seq = 0;
+    ipc_cmd_id m_last_request_cmd = IPC_CMD_NONE;
     // The caller accepted a CALL-RSP 0 for the current call, so START may now connect it.
     bool m_answer_accepted = false;
 
