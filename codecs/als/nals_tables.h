@@ -49,6 +49,21 @@ inline uint32_t OrderBits(uint32_t n, uint32_t max_order) {
   return a < b ? a : b;
 }
 
+// Sum of a[i] * b[i] as 64-bit products, wrapping (the prediction filters' inner product).
+inline uint64_t Dot64(const int32_t* a, const int32_t* b, uint32_t n) {
+  // Four partial sums, unsigned so that hostile streams wrap instead of overflowing.
+  uint64_t s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+  uint32_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    s0 += static_cast<uint64_t>(static_cast<int64_t>(a[i]) * b[i]);
+    s1 += static_cast<uint64_t>(static_cast<int64_t>(a[i + 1]) * b[i + 1]);
+    s2 += static_cast<uint64_t>(static_cast<int64_t>(a[i + 2]) * b[i + 2]);
+    s3 += static_cast<uint64_t>(static_cast<int64_t>(a[i + 3]) * b[i + 3]);
+  }
+  for (; i < n; ++i) s0 += static_cast<uint64_t>(static_cast<int64_t>(a[i]) * b[i]);
+  return s0 + s1 + s2 + s3;
+}
+
 // Wrap-around helpers: the codec's 32-bit arithmetic is modular by definition.
 inline int32_t Wrap32(uint64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(v)); }
 inline int32_t Add32(int32_t a, int32_t b) {

@@ -49,15 +49,7 @@ void Acf32(const int32_t* w, uint32_t n, uint32_t a, uint32_t b, int64_t* r) {
 }
 
 void Acf64(const int32_t* w, uint32_t n, uint32_t a, uint32_t b, int64_t* r) {
-  for (uint32_t k = a; k <= b; ++k) {
-    if (k >= n) {
-      r[k] = 0;
-      continue;
-    }
-    uint64_t s = 0;
-    for (uint32_t i = k; i < n; ++i) s += static_cast<uint64_t>(static_cast<int64_t>(w[i]) * w[i - k]);
-    r[k] = static_cast<int64_t>(s);
-  }
+  for (uint32_t k = a; k <= b; ++k) r[k] = k >= n ? 0 : static_cast<int64_t>(Dot64(w + k, w, n - k));
 }
 
 uint32_t ScaleShift(uint32_t v) {
@@ -254,12 +246,9 @@ uint32_t NALSE_LPC_Calculate(LPC_CONTEXT* lpc, const int32_t* x, uint32_t n, uin
 
 // Residual with the full order for every sample (needs order history samples before x).
 void GetResidual_Full(const int32_t* x, uint32_t n, const int32_t* c, uint32_t order, int32_t* d) {
-  for (uint32_t i = 0; i < n; ++i) {
-    uint64_t s = 0;
-    for (uint32_t k = 0; k < order; ++k)
-      s += static_cast<uint64_t>(static_cast<int64_t>(c[k]) * x[static_cast<int64_t>(i) - 1 - k]);
-    d[i] = Add32(x[i], Q20Round(s));
-  }
+  int32_t rev[1024];
+  for (uint32_t k = 0; k < order; ++k) rev[k] = c[order - 1 - k];
+  for (uint32_t i = 0; i < n; ++i) d[i] = Add32(x[i], Q20Round(Dot64(rev, x + (static_cast<int64_t>(i) - order), order)));
 }
 
 uint32_t GetResidual_RA(const int32_t* x, uint32_t n, int32_t* c, uint32_t order, int32_t* d) {
@@ -279,12 +268,9 @@ uint32_t GetResidual_RA(const int32_t* x, uint32_t n, int32_t* c, uint32_t order
 }
 
 void GetSignal(int32_t* x, uint32_t n, const int32_t* c, uint32_t order) {
-  for (uint32_t i = 0; i < n; ++i) {
-    uint64_t s = 0;
-    for (uint32_t k = 0; k < order; ++k)
-      s += static_cast<uint64_t>(static_cast<int64_t>(c[k]) * x[static_cast<int64_t>(i) - 1 - k]);
-    x[i] = Sub32(x[i], Q20Round(s));
-  }
+  int32_t rev[1024];
+  for (uint32_t k = 0; k < order; ++k) rev[k] = c[order - 1 - k];
+  for (uint32_t i = 0; i < n; ++i) x[i] = Sub32(x[i], Q20Round(Dot64(rev, x + (static_cast<int64_t>(i) - order), order)));
 }
 
 void MCC_Synthesize(const int32_t* ref, const int32_t* e, uint32_t n, const MCC_STAGE& st,

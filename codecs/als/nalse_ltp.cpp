@@ -110,8 +110,12 @@ void LTP_Analysis(BLOCK_PARAM* bp, NALSE_IMPL* enc) {
   if (t > lmax) t = lmax;
   const uint32_t pc = enc->prec_corr_shift;
   auto corr = [&](int64_t tau) {
+    int64_t count = n - t - 2;
+    if (count > n - tau) count = n - tau;
+    if (count <= 0) return 0.0;
+    if (pc == 0) return static_cast<double>(static_cast<int64_t>(Dot64(x, x + tau, static_cast<uint32_t>(count))));
     int64_t c = 0;
-    for (int64_t k = 0; k + t + 2 < n && k + tau < n; ++k) c += Prod(x[k], x[k + tau], pc);
+    for (int64_t k = 0; k < count; ++k) c += Prod(x[k], x[k + tau], pc);
     return static_cast<double>(c);
   };
   double c0 = corr(t), cu = t < lmax ? corr(t + 1) : 0, cd = t > lmin ? corr(t - 1) : 0;
@@ -123,12 +127,23 @@ void LTP_Analysis(BLOCK_PARAM* bp, NALSE_IMPL* enc) {
   // Five-tap normal equations over the samples whose taps all lie in the block.
   int64_t mm[25] = {};
   int64_t vv[5] = {};
-  for (int64_t i = lag + 2; i < n; ++i) {
-    int32_t tap[5];
-    for (int j = 0; j < 5; ++j) tap[j] = x[i - lag + j - 2];
+  if (pc == 0) {
+    // Over i = lag+2 .. n-1, tap j reads x[i - lag + j - 2].
+    const uint32_t count = static_cast<uint32_t>(n - lag - 2);
+    const int32_t* base = x + lag + 2;
     for (int j = 0; j < 5; ++j) {
-      vv[j] += Prod(x[i], tap[j], pc);
-      for (int q = 0; q <= j; ++q) mm[j * 5 + q] += Prod(tap[j], tap[q], pc);
+      const int32_t* tj = x + j;
+      vv[j] = static_cast<int64_t>(Dot64(base, tj, count));
+      for (int q = 0; q <= j; ++q) mm[j * 5 + q] = static_cast<int64_t>(Dot64(tj, x + q, count));
+    }
+  } else {
+    for (int64_t i = lag + 2; i < n; ++i) {
+      int32_t tap[5];
+      for (int j = 0; j < 5; ++j) tap[j] = x[i - lag + j - 2];
+      for (int j = 0; j < 5; ++j) {
+        vv[j] += Prod(x[i], tap[j], pc);
+        for (int q = 0; q <= j; ++q) mm[j * 5 + q] += Prod(tap[j], tap[q], pc);
+      }
     }
   }
   double dm[25], dv[5], g[5] = {};
