@@ -11,6 +11,7 @@
 #include <cstring>
 #include <limits>
 #include <map>
+#include <ostream>
 #include <queue>
 #include <random>
 #include <vector>
@@ -32,6 +33,12 @@ struct impairment {
     double reorder;
     unsigned seed;
 };
+
+// Test names show the network by its name only.
+void PrintTo(const impairment& i, std::ostream* os)
+{
+    *os << i.name;
+}
 
 class sim_net;
 
