@@ -3,6 +3,7 @@
 #include "LCD.h"
 #include "SPI.h"
 #include "key_led.h"
+#include "log.h"
 
 #include <unistd.h>
 
@@ -27,6 +28,8 @@ void show(int ticks, unsigned tick_us)
 
 void fatal_error()
 {
+    // The log says why the panel went dark, for whoever reads it rather than the panel.
+    log_s.error("FATAL ERROR");
     show(-1, 100000);
     for (;;)
         ::pause();
