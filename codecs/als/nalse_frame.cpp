@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "nals_tables.h"
+#include "nals_thread.h"
 #include "nalse_impl.h"
 
 namespace nals {
@@ -113,8 +114,9 @@ int32_t CodeSingle(NALSE_IMPL* enc, uint32_t set, uint32_t level, uint32_t block
   return 0;
 }
 
-int32_t EncodeChannelIndependent(NALSE_IMPL* enc, uint32_t ch, uint32_t depth, uint32_t len,
-                                 bool ra, NALS_STREAM* out) {
+// All levels of one channel, coded by itself; -403 when an analysis asked to abort (the other
+// blocks are still coded).
+int32_t CodeChannelLevels(NALSE_IMPL* enc, uint32_t ch, uint32_t depth, uint32_t len, bool ra) {
   int32_t result = 0;
   for (uint32_t level = 0; level <= depth; ++level) {
     uint32_t blocks = 1u << level, blen = len >> level;
@@ -128,7 +130,10 @@ int32_t EncodeChannelIndependent(NALSE_IMPL* enc, uint32_t ch, uint32_t depth, u
       }
     }
   }
-  if (result) return result;
+  return result;
+}
+
+int32_t WriteChannel(NALSE_IMPL* enc, uint32_t ch, uint32_t depth, NALS_STREAM* out) {
   uint32_t bits = 0;
   ChooseSplit(enc, 0, depth, &ch, 1, 0, 0, &bits);
   int32_t r = WriteBsInfo(enc, out, bits, true);
@@ -180,40 +185,36 @@ int32_t CodePairBlock(NALSE_IMPL* enc, uint32_t level, uint32_t block, uint32_t 
   return 0;
 }
 
-int32_t EncodeFrameJointStereo(NALSE_IMPL* enc, uint32_t depth, uint32_t len, bool ra,
-                               NALS_STREAM* out) {
-  const uint32_t c = enc->asc.channels;
+int32_t CodePairLevels(NALSE_IMPL* enc, uint32_t c0, uint32_t depth, uint32_t len, bool ra) {
   int32_t result = 0;
-  for (uint32_t c0 = 0; c0 + 1 < c; c0 += 2) {
-    for (uint32_t level = 0; level <= depth; ++level) {
-      uint32_t blocks = 1u << level, blen = len >> level;
-      for (uint32_t b = 0; b < blocks; ++b) {
-        int32_t r = CodePairBlock(enc, level, b, c0, blen, ra);
-        if (r == NALS_ERR_ABORTED) result = r;
-        else if (r) return r;
-      }
+  for (uint32_t level = 0; level <= depth; ++level) {
+    uint32_t blocks = 1u << level, blen = len >> level;
+    for (uint32_t b = 0; b < blocks; ++b) {
+      int32_t r = CodePairBlock(enc, level, b, c0, blen, ra);
+      if (r == NALS_ERR_ABORTED) result = r;
+      else if (r) return r;
     }
-    if (result) continue;
-    uint32_t chans[2] = {c0, c0 + 1};
-    uint32_t bits_j = 0, bits_a = 0, bits_b = 0;
-    uint64_t joint = ChooseSplit(enc, 1, depth, chans, 2, 0, 0, &bits_j);
-    uint64_t sep = ChooseSplit(enc, 0, depth, &chans[0], 1, 0, 0, &bits_a) +
-                   ChooseSplit(enc, 0, depth, &chans[1], 1, 0, 0, &bits_b) + enc->bs_info_bytes;
-    int32_t r;
-    if (joint < sep) {
-      r = WriteBsInfo(enc, out, bits_j, false);
-      if (!r) r = WriteGroup(enc, out, 1, depth, bits_j, chans, 2);
-    } else {
-      r = WriteBsInfo(enc, out, bits_a, true);
-      if (!r) r = WriteGroup(enc, out, 0, depth, bits_a, &chans[0], 1);
-      if (!r) r = WriteBsInfo(enc, out, bits_b, true);
-      if (!r) r = WriteGroup(enc, out, 0, depth, bits_b, &chans[1], 1);
-    }
-    if (r) return r;
   }
-  if (result) return result;
-  if (c % 2) return EncodeChannelIndependent(enc, c - 1, depth, len, ra, out);
-  return 0;
+  return result;
+}
+
+int32_t WritePair(NALSE_IMPL* enc, uint32_t c0, uint32_t depth, NALS_STREAM* out) {
+  uint32_t chans[2] = {c0, c0 + 1};
+  uint32_t bits_j = 0, bits_a = 0, bits_b = 0;
+  uint64_t joint = ChooseSplit(enc, 1, depth, chans, 2, 0, 0, &bits_j);
+  uint64_t sep = ChooseSplit(enc, 0, depth, &chans[0], 1, 0, 0, &bits_a) +
+                 ChooseSplit(enc, 0, depth, &chans[1], 1, 0, 0, &bits_b) + enc->bs_info_bytes;
+  int32_t r;
+  if (joint < sep) {
+    r = WriteBsInfo(enc, out, bits_j, false);
+    if (!r) r = WriteGroup(enc, out, 1, depth, bits_j, chans, 2);
+  } else {
+    r = WriteBsInfo(enc, out, bits_a, true);
+    if (!r) r = WriteGroup(enc, out, 0, depth, bits_a, &chans[0], 1);
+    if (!r) r = WriteBsInfo(enc, out, bits_b, true);
+    if (!r) r = WriteGroup(enc, out, 0, depth, bits_b, &chans[1], 1);
+  }
+  return r;
 }
 
 // Largest magnitude of a residual, for the 32-bit bound of the decoder's weighted sums.
@@ -418,37 +419,118 @@ int32_t CodeMccBlock(NALSE_IMPL* enc, uint32_t level, uint32_t block, const uint
   return 0;
 }
 
+enum JobKind { JOB_CHANNEL, JOB_PAIR, JOB_MCC };
+
+struct JobSet {
+  NALSE_IMPL* enc;
+  JobKind kind;
+  uint32_t depth, len;
+  bool ra;
+  int32_t* results;
+};
+
+// A context of its own for a job: the instance itself without workers, else a free copy with
+// its own scratch records (the sample buffers and coding areas are shared, each job touching
+// only its own channels or blocks).
+NALSE_IMPL* Acquire(NALSE_IMPL* enc) {
+  if (!enc->bs_threads || !enc->ctx_count) return enc;
+  NALS_LockMutex(enc->ctx_mutex);
+  NALSE_IMPL* w = nullptr;
+  for (uint32_t i = 0; i < enc->ctx_count && !w; ++i)
+    if (!enc->ctx_busy[i]) {
+      enc->ctx_busy[i] = 1;
+      w = enc->ctx[i];
+    }
+  NALS_UnlockMutex(enc->ctx_mutex);
+  return w;
+}
+
+void Release(NALSE_IMPL* enc, NALSE_IMPL* w) {
+  if (w == enc) return;
+  NALS_LockMutex(enc->ctx_mutex);
+  for (uint32_t i = 0; i < enc->ctx_count; ++i)
+    if (enc->ctx[i] == w) enc->ctx_busy[i] = 0;
+  NALS_UnlockMutex(enc->ctx_mutex);
+}
+
+void RunJob(void* arg, uint32_t i) {
+  auto* js = static_cast<JobSet*>(arg);
+  NALSE_IMPL* enc = js->enc;
+  NALSE_IMPL* w = Acquire(enc);
+  int32_t r = NALS_ERR_MEMORY;
+  if (w) {
+    const uint32_t c = enc->asc.channels;
+    switch (js->kind) {
+      case JOB_CHANNEL: r = CodeChannelLevels(w, i, js->depth, js->len, js->ra); break;
+      case JOB_PAIR:
+        r = 2 * i + 1 < c ? CodePairLevels(w, 2 * i, js->depth, js->len, js->ra)
+                          : CodeChannelLevels(w, 2 * i, js->depth, js->len, js->ra);
+        break;
+      case JOB_MCC: {
+        const uint32_t g = enc->nominal_cg_size ? enc->nominal_cg_size : c;
+        const uint32_t groups = (c + g - 1) / g;
+        uint32_t node = i / groups, group = i % groups;
+        uint32_t level = 0;
+        while (node >= (2u << level) - 1) ++level;
+        uint32_t block = node - ((1u << level) - 1);
+        uint32_t first = group * g, n = c - first < g ? c - first : g;
+        r = CodeMccBlock(w, level, block, enc->chan_index + first, n, js->len >> level, js->ra);
+        break;
+      }
+    }
+    Release(enc, w);
+  }
+  js->results[i] = r;
+}
+
+// Runs count jobs, on the workers when the encoder has them and the jobs may run together;
+// the first failure in job order is the result (-403 only when nothing else failed).
+int32_t RunJobs(NALSE_IMPL* enc, JobKind kind, uint32_t count, uint32_t depth, uint32_t len, bool ra,
+                bool parallel) {
+  JobSet js{enc, kind, depth, len, ra, enc->job_results};
+  BSThreads_Run(parallel ? enc->bs_threads : nullptr, count, RunJob, &js);
+  int32_t aborted = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (js.results[i] == NALS_ERR_ABORTED) aborted = NALS_ERR_ABORTED;
+    else if (js.results[i]) return js.results[i];
+  }
+  return aborted;
+}
+
 // Codes the whole frame with MCC into set 0; returns the partition bits through *bits.
 int32_t EncodeFrameMCC(NALSE_IMPL* enc, uint32_t depth, uint32_t len, bool ra, uint32_t* bits,
                        uint64_t* total) {
   const uint32_t c = enc->asc.channels;
   const uint32_t g = enc->nominal_cg_size ? enc->nominal_cg_size : c;
-  int32_t result = 0;
-  std::vector<uint32_t> all(c);
-  for (uint32_t i = 0; i < c; ++i) all[i] = i;
-  for (uint32_t level = 0; level <= depth; ++level) {
-    uint32_t blocks = 1u << level, blen = len >> level;
-    for (uint32_t b = 0; b < blocks; ++b)
-      for (uint32_t first = 0; first < c; first += g) {
-        uint32_t n = c - first < g ? c - first : g;
-        int32_t r = CodeMccBlock(enc, level, b, all.data() + first, n, blen, ra);
-        if (r == NALS_ERR_ABORTED) result = r;
-        else if (r) return r;
-      }
-  }
-  if (result) return result;
+  const uint32_t groups = (c + g - 1) / g;
+  int32_t r = RunJobs(enc, JOB_MCC, ((2u << depth) - 1) * groups, depth, len, ra,
+                      enc->lsb_forth_shift == 0);
+  if (r) return r;
+  uint32_t* all = enc->chan_index;
   *bits = 0;
-  *total = ChooseSplit(enc, 0, depth, all.data(), c, 0, 0, bits);
+  *total = ChooseSplit(enc, 0, depth, all, c, 0, 0, bits);
   return 0;
 }
 
 int32_t WriteMcc(NALSE_IMPL* enc, NALS_STREAM* out, uint32_t depth, uint32_t bits) {
-  const uint32_t c = enc->asc.channels;
-  std::vector<uint32_t> all(c);
-  for (uint32_t i = 0; i < c; ++i) all[i] = i;
   int32_t r = WriteBsInfo(enc, out, bits, true);
   if (r) return r;
-  return WriteGroup(enc, out, 0, depth, bits, all.data(), c);
+  return WriteGroup(enc, out, 0, depth, bits, enc->chan_index, enc->asc.channels);
+}
+
+int32_t EncodeFrameIndependent(NALSE_IMPL* enc, uint32_t depth, uint32_t len, bool ra, NALS_STREAM* out) {
+  const uint32_t c = enc->asc.channels;
+  int32_t r = RunJobs(enc, JOB_CHANNEL, c, depth, len, ra, true);
+  for (uint32_t ch = 0; ch < c && !r; ++ch) r = WriteChannel(enc, ch, depth, out);
+  return r;
+}
+
+int32_t EncodeFrameJointStereo(NALSE_IMPL* enc, uint32_t depth, uint32_t len, bool ra, NALS_STREAM* out) {
+  const uint32_t c = enc->asc.channels;
+  int32_t r = RunJobs(enc, JOB_PAIR, (c + 1) / 2, depth, len, ra, true);
+  for (uint32_t c0 = 0; c0 + 1 < c && !r; c0 += 2) r = WritePair(enc, c0, depth, out);
+  if (!r && c % 2) r = WriteChannel(enc, c - 1, depth, out);
+  return r;
 }
 
 // Reads one frame of interleaved input into the channel buffers; returns frames read or < 0.
@@ -549,7 +631,7 @@ int32_t EncodeFrameCore(NALSE_IMPL* enc, NALS_STREAM* in, NALS_STREAM* out, uint
   int32_t r = 0;
   if (!enc->mcc) {
     if (!enc->asc.joint_stereo) {
-      for (uint32_t ch = 0; ch < c && !r; ++ch) r = EncodeChannelIndependent(enc, ch, depth, len, ra, out);
+      r = EncodeFrameIndependent(enc, depth, len, ra, out);
     } else {
       r = EncodeFrameJointStereo(enc, depth, len, ra, out);
     }

@@ -136,6 +136,14 @@ struct NALSE_IMPL {
   uint32_t open;
   uint32_t bs_thread_num;
   nals::BS_THREADS* bs_threads;
+  // Per-job contexts of the block-switching workers: copies of the instance with their own
+  // scratch records, handed out under ctx_mutex.
+  NALSE_IMPL** ctx;
+  uint8_t* ctx_busy;
+  uint32_t ctx_count;
+  struct NALS_MUTEX* ctx_mutex;
+  int32_t* job_results;
+  uint32_t* chan_index;       // 0, 1, ... channels - 1
 };
 
 namespace nals {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "nals_tables.h"
+#include "nals_thread.h"
 #include "nalse_impl.h"
 
 namespace {
@@ -130,27 +131,100 @@ BLOCK_PARAM* AllocRecords(uint32_t count, uint32_t length, uint32_t max_order) {
   return bp;
 }
 
+// The scratch a coding job needs of its own.
+void FreeScratch(NALSE_IMPL* w) {
+  FreeRecords(w->ps, w->asc.channels);
+  FreeRecords(w->pj, w->asc.channels > 3 ? w->asc.channels : 3);
+  FreeRecords(w->pltp, 1);
+  void* blocks[] = {w->hist_save, w->diff, w->cof, w->lpc.r, w->lpc.a, w->lpc.acf.work,
+                    w->ltp_acf.work, w->ltp_rxx, w->fb_temp};
+  for (void* b : blocks) NALSE_Free(b);
+  w->ps = w->pj = w->pltp = nullptr;
+  w->hist_save = w->diff = w->cof = nullptr;
+  w->lpc.r = w->ltp_rxx = nullptr;
+  w->lpc.a = nullptr;
+  w->lpc.acf.work = w->ltp_acf.work = nullptr;
+  w->fb_temp = nullptr;
+}
+
+bool AllocScratch(NALSE_IMPL* w) {
+  const uint32_t c = w->asc.channels, n = w->asc.frame_length, p = w->asc.max_order;
+  w->hist_save = static_cast<int32_t*>(AllocZero(uint64_t{p} * 4));
+  w->diff = static_cast<int32_t*>(AllocZero((uint64_t{p} + n) * 4));
+  w->ps = AllocRecords(c, n, p);
+  w->pj = AllocRecords(c > 3 ? c : 3, n, p);
+  w->pltp = AllocRecords(1, n, p);
+  w->fb_temp = static_cast<uint8_t*>(AllocZero(w->frame_buffer_size));
+  w->cof = static_cast<int32_t*>(AllocZero((uint64_t{p} + 1) * 4));
+  w->lpc.r = static_cast<int64_t*>(AllocZero((uint64_t{p} + 1) * 8));
+  w->lpc.a = static_cast<double*>(AllocZero((uint64_t{p} + 1) * 16));
+  w->lpc.acf.work = static_cast<int32_t*>(AllocZero((uint64_t{n} + 1) * 4));
+  w->ltp_acf.work = static_cast<int32_t*>(AllocZero((uint64_t{n} / 4 + 2) * 4));
+  w->ltp_rxx = static_cast<int64_t*>(AllocZero((uint64_t{n} / 4 + 2) * 8));
+  return w->hist_save && w->diff && w->ps && w->pj && w->pltp && w->fb_temp && w->cof && w->lpc.r && w->lpc.a &&
+         w->lpc.acf.work && w->ltp_acf.work && w->ltp_rxx;
+}
+
+void FreeContexts(NALSE_IMPL* enc) {
+  for (uint32_t i = 0; i < enc->ctx_count; ++i) {
+    if (!enc->ctx[i]) continue;
+    FreeScratch(enc->ctx[i]);
+    NALSE_Free(enc->ctx[i]);
+  }
+  NALSE_Free(enc->ctx);
+  NALSE_Free(enc->ctx_busy);
+  NALS_DestroyMutex(enc->ctx_mutex);
+  enc->ctx = nullptr;
+  enc->ctx_busy = nullptr;
+  enc->ctx_count = 0;
+  enc->ctx_mutex = nullptr;
+}
+
+int32_t AllocContexts(NALSE_IMPL* enc, uint32_t count) {
+  enc->ctx_mutex = NALS_CreateMutex();
+  if (!enc->ctx_mutex) return NALS_ERR_MUTEX;
+  enc->ctx = static_cast<NALSE_IMPL**>(AllocZero(uint64_t{count} * sizeof(NALSE_IMPL*)));
+  enc->ctx_busy = static_cast<uint8_t*>(AllocZero(count));
+  if (!enc->ctx || !enc->ctx_busy) return NALS_ERR_MEMORY;
+  enc->ctx_count = count;
+  for (uint32_t i = 0; i < count; ++i) {
+    auto* w = static_cast<NALSE_IMPL*>(NALSE_Alloc(NALS_SPACE_L2, NALS_KIND_PERSISTENT, sizeof(NALSE_IMPL)));
+    if (!w) return NALS_ERR_MEMORY;
+    std::memcpy(static_cast<void*>(w), enc, sizeof *w);
+    w->ps = w->pj = w->pltp = nullptr;
+    w->hist_save = w->diff = w->cof = nullptr;
+    w->lpc.r = w->ltp_rxx = nullptr;
+    w->lpc.a = nullptr;
+    w->lpc.acf.work = w->ltp_acf.work = nullptr;
+    w->fb_temp = nullptr;
+    w->bs_threads = nullptr;
+    w->ctx = nullptr;
+    w->ctx_count = 0;
+    enc->ctx[i] = w;
+    if (!AllocScratch(w)) return NALS_ERR_MEMORY;
+  }
+  return 0;
+}
+
 void FreeBuffers(NALSE_IMPL* enc) {
+  FreeContexts(enc);
+  NALSE_Free(enc->job_results);
+  NALSE_Free(enc->chan_index);
+  enc->job_results = nullptr;
+  enc->chan_index = nullptr;
   if (enc->x) {
     for (uint32_t c = 0; c < enc->asc.channels; ++c) NALSE_Free(enc->x[c].buffer);
     NALSE_Free(enc->x);
   }
-  FreeRecords(enc->ps, enc->asc.channels);
-  FreeRecords(enc->pj, enc->asc.channels > 3 ? enc->asc.channels : 3);
-  FreeRecords(enc->pltp, 1);
-  void* blocks[] = {enc->x_overlaps, enc->hist_save, enc->diff, enc->fb, enc->sizes,
-                    enc->fb_temp, enc->fb_js, enc->staging, enc->rau_sizes, enc->cof,
-                    enc->lpc.r, enc->lpc.a, enc->lpc.acf.taper, enc->lpc.acf.work,
-                    enc->ltp_acf.work, enc->ltp_rxx, enc->asc.channel_positions};
+  FreeScratch(enc);
+  void* blocks[] = {enc->x_overlaps, enc->fb, enc->sizes, enc->fb_js, enc->staging, enc->rau_sizes,
+                    enc->lpc.acf.taper, enc->asc.channel_positions};
   for (void* b : blocks) NALSE_Free(b);
   enc->x = nullptr;
-  enc->ps = enc->pj = enc->pltp = nullptr;
-  enc->x_overlaps = enc->hist_save = enc->diff = enc->cof = nullptr;
-  enc->fb = enc->fb_temp = enc->fb_js = enc->staging = nullptr;
+  enc->x_overlaps = nullptr;
+  enc->fb = enc->fb_js = enc->staging = nullptr;
   enc->sizes = enc->rau_sizes = nullptr;
-  enc->lpc.r = enc->ltp_rxx = nullptr;
-  enc->lpc.a = nullptr;
-  enc->lpc.acf.taper = enc->lpc.acf.work = enc->ltp_acf.work = nullptr;
+  enc->lpc.acf.taper = nullptr;
   enc->asc.channel_positions = nullptr;
 }
 
@@ -211,14 +285,12 @@ int32_t AllocateAll(NALSE_IMPL* enc) {
     enc->x[i].samples = n;
   }
   enc->x_overlaps = static_cast<int32_t*>(AllocZero(uint64_t{c} * p * 4));
-  enc->hist_save = static_cast<int32_t*>(AllocZero(uint64_t{p} * 4));
-  enc->diff = static_cast<int32_t*>(AllocZero((uint64_t{p} + n) * 4));
-  enc->ps = AllocRecords(c, n, p);
-  enc->pj = AllocRecords(c > 3 ? c : 3, n, p);
-  enc->pltp = AllocRecords(1, n, p);
   enc->fb = static_cast<uint8_t*>(AllocZero(2ull * levels * c * fbs));
   enc->sizes = static_cast<uint32_t*>(AllocZero(2ull * levels * 32 * c * 4));
-  enc->fb_temp = static_cast<uint8_t*>(AllocZero(fbs));
+  enc->job_results = static_cast<int32_t*>(AllocZero(64ull * c * 4));
+  enc->chan_index = static_cast<uint32_t*>(AllocZero(uint64_t{c} * 4));
+  if (!enc->job_results || !enc->chan_index) return NALS_ERR_MEMORY;
+  for (uint32_t i = 0; i < c; ++i) enc->chan_index[i] = i;
   if (enc->mcc && enc->asc.joint_stereo) {
     uint64_t js = uint64_t{c} * fbs + 4ull * c + 16;
     if (js > 0x7FFFFFFF) return NALS_ERR_MEMORY;
@@ -231,12 +303,8 @@ int32_t AllocateAll(NALSE_IMPL* enc) {
   if (staging < frame_bytes) staging = frame_bytes;
   enc->staging_size = static_cast<uint32_t>(staging);
   enc->staging = static_cast<uint8_t*>(AllocZero(staging));
-  enc->cof = static_cast<int32_t*>(AllocZero((uint64_t{p} + 1) * 4));
-  enc->lpc.r = static_cast<int64_t*>(AllocZero((uint64_t{p} + 1) * 8));
-  enc->lpc.a = static_cast<double*>(AllocZero((uint64_t{p} + 1) * 16));
   enc->lpc.acf.max_length = n;
   enc->lpc.acf.resolution = enc->int_resolution;
-  enc->lpc.acf.work = static_cast<int32_t*>(AllocZero((uint64_t{n} + 1) * 4));
   if (n >= 10) {
     enc->lpc.acf.taper = static_cast<int32_t*>(AllocZero(uint64_t{n / 10} * 4));
     if (!enc->lpc.acf.taper) return NALS_ERR_MEMORY;
@@ -247,12 +315,7 @@ int32_t AllocateAll(NALSE_IMPL* enc) {
   enc->lpc.coeff_table = enc->asc.coeff_table;
   enc->ltp_acf.max_length = n;
   enc->ltp_acf.resolution = enc->int_resolution;
-  enc->ltp_acf.work = static_cast<int32_t*>(AllocZero((uint64_t{n} / 4 + 2) * 4));
-  enc->ltp_rxx = static_cast<int64_t*>(AllocZero((uint64_t{n} / 4 + 2) * 8));
-  if (!enc->x_overlaps || !enc->hist_save || !enc->diff || !enc->ps || !enc->pj || !enc->pltp ||
-      !enc->fb || !enc->sizes || !enc->fb_temp || !enc->staging || !enc->cof || !enc->lpc.r ||
-      !enc->lpc.a || !enc->lpc.acf.work || !enc->ltp_acf.work || !enc->ltp_rxx)
-    return NALS_ERR_MEMORY;
+  if (!AllocScratch(enc) || !enc->x_overlaps || !enc->fb || !enc->sizes || !enc->staging) return NALS_ERR_MEMORY;
   return 0;
 }
 
@@ -482,7 +545,8 @@ int32_t NALSE_Open(NALSE_IMPL* enc, const void* params, uint32_t params_size) {
   NALS_Profile_CheckConformance_ASC(&enc->conformant_profiles, &asc);
   if (enc->mcc) NALS_Profile_CheckConformane_MCCStages(&enc->conformant_profiles, enc->mcc_stages);
   if (enc->bs_thread_num) {
-    r = NALSE_BSThreads_Init(&enc->bs_threads, enc->bs_thread_num);
+    r = AllocContexts(enc, enc->bs_thread_num + 1);
+    if (!r) r = NALSE_BSThreads_Init(&enc->bs_threads, enc->bs_thread_num);
     if (r) return Fail(enc, r);
   }
   return 0;

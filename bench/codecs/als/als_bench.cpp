@@ -90,15 +90,16 @@ std::vector<Pcm> LoadCorpus(const std::string& dir) {
 
 struct AlsSetup {
   const char* name;
-  uint32_t frame_length, joint_stereo, mcc, block_switching, ltp, max_order;
+  uint32_t frame_length, joint_stereo, mcc, block_switching, ltp, max_order, threads;
 };
 
 const AlsSetup kAls[] = {
-    {"als_2048_js", 2048, 1, 0, 0, 0, 15},
-    {"als_2048_mcc", 2048, 0, 2, 0, 0, 15},
-    {"als_4096_js_bs3_ltp", 4096, 1, 0, 3, 1, 31},
-    {"als_4096_mcc_bs3_ltp", 4096, 0, 2, 3, 1, 31},
-    {"als_4096_js_bs5_ltp_o63", 4096, 1, 0, 5, 1, 63},
+    {"als_2048_js", 2048, 1, 0, 0, 0, 15, 0},
+    {"als_2048_mcc", 2048, 0, 2, 0, 0, 15, 0},
+    {"als_4096_js_bs3_ltp", 4096, 1, 0, 3, 1, 31, 0},
+    {"als_4096_mcc_bs3_ltp", 4096, 0, 2, 3, 1, 31, 0},
+    {"als_4096_js_bs5_ltp_o63", 4096, 1, 0, 5, 1, 63, 0},
+    {"als_4096_mcc_bs3_ltp_4thr", 4096, 0, 2, 3, 1, 31, 4},
 };
 
 void* Alloc(uint32_t, uint32_t, uint32_t size) { return std::malloc(size ? size : 1); }
@@ -127,6 +128,7 @@ bool AlsEncode(const Pcm& pcm, const AlsSetup& s, AlsStream* out) {
   p.joint_stereo = s.joint_stereo;
   p.block_switching = s.block_switching;
   p.ltp = s.ltp;
+  p.bs_thread_num = s.threads;
   p.lsb_check = 1;
   bool ok = NALSE_Open(enc, &p, sizeof p) == 0;
   uint32_t max_frame = 0, max_header = 0;

@@ -30,3 +30,20 @@ TEST_P(AlsRoundTrip, DecodesToTheInput) {
 
 INSTANTIATE_TEST_SUITE_P(Features, AlsRoundTrip, ::testing::ValuesIn(alstest::FeatureMatrix()),
                          [](const auto& info) { return info.param.name; });
+
+// Workers change where blocks are coded, never the stream.
+TEST(AlsWorkers, SameStreamAsWithoutWorkers) {
+  for (const char* name : {"bs3", "js_3ch_bs2", "mcc6_5ch_bs2", "ltp_mcc_bs1", "mcc_js_bs4_8ch"}) {
+    Config c;
+    for (const Config& m : alstest::FeatureMatrix())
+      if (m.name == name) c = m;
+    ASSERT_EQ(c.name, name);
+    auto pcm = alstest::MakePcm(c, c.frame_length * 2 + 77, 5);
+    auto plain = alstest::Encode(c, pcm);
+    c.threads = 3;
+    auto threaded = alstest::Encode(c, pcm);
+    ASSERT_EQ(plain.result, 0);
+    ASSERT_EQ(threaded.result, 0);
+    EXPECT_TRUE(plain.frames == threaded.frames) << name;
+  }
+}
