@@ -136,15 +136,15 @@ int writeMedia(Writer& w, const SdpMedia* m)
 {
     const char* media = mediaName(m->mediaType);
     const char* transport = transportName(m->transport);
-    std::string line = "m=";
+    thread_local std::string line;  // reused: no allocation per media once grown
+    char number[24];
+    line = "m=";
     line += media ? media : orEmpty(m->mediaText);
-    line += ' ';
-    line += std::to_string(m->port);
-    if (m->numPorts >= 2) {
-        line += '/';
-        line += std::to_string(m->numPorts);
-    }
-    line += ' ';
+    if (m->numPorts >= 2)
+        std::snprintf(number, sizeof number, " %u/%d ", static_cast<unsigned>(m->port), m->numPorts);
+    else
+        std::snprintf(number, sizeof number, " %u ", static_cast<unsigned>(m->port));
+    line += number;
     line += transport ? transport : orEmpty(m->transportText);
     for (const SdpMediaFormat* f = m->formats; f; f = f->next) {
         line += ' ';

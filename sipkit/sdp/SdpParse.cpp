@@ -166,7 +166,11 @@ int parseMedia(SdpMedia** out, string_view f)
         const string_view format = nextToken(f);
         if (format.empty())
             break;
-        rc = SdpMediaAddFormat(m, std::string(format).c_str());
+        char text[SDP_MAX_TEXT];  // a format token is shorter than the whole text
+        const size_t n = format.size() < sizeof text - 1 ? format.size() : sizeof text - 1;
+        std::memcpy(text, format.data(), n);
+        text[n] = '\0';
+        rc = SdpMediaAddFormat(m, text);
     }
     if (rc != 0) {
         SdpMediaDestroy(m);
