@@ -1,5 +1,6 @@
 #include "codec_manager.h"
 
+#include "codec_LDALS.h"
 #include "codec_LPCM.h"
 #include "codec_g722x6.h"
 #include "codec_opus.h"
@@ -25,7 +26,7 @@ struct codec_entry {
   codec_factory factory;
 };
 const codec_entry codec_table[] = {
-    // {false, make<codec_LDALS>},
+    {false, make<codec_LDALS>},
     {false, make<codec_LPCM>},
     {false, make<codec_u_law_48k, 960>},
     {false, make<codec_g722x6, 160>},

@@ -13,6 +13,9 @@ extern "C" {
 #include <cstring>
 
 #include "als_test_util.h"
+#include "ldalse.h"
+
+#include <algorithm>
 
 using alstest::Config;
 
@@ -209,4 +212,45 @@ TEST(AlsPeerEdges, ForcedShiftMatchesOurDecoder) {
       ASSERT_LE(std::abs(mine[i] - in[i]), 1 << shift) << i;
     }
   }
+}
+
+// Every frame the low-delay wrapper produces, whatever shift its rate control chose, decodes in
+// libavcodec to exactly what our decoder gives before the wrapper's post-processing.
+TEST(AlsPeerEdges, LowDelayFramesMatchOurDecoder) {
+  LDALSE_IMPL* enc = nullptr;
+  const LDALSE_ALS_PARAMS params = {128, 4};
+  ASSERT_EQ(LDALSE_Open(&enc, 48000, 2, 16, &params), 0);
+  alstest::Encoded e;
+  e.header.assign(LDALSE_GetHeader(enc), LDALSE_GetHeader(enc) + LDALSE_GetHeaderSize(enc));
+  Config c;
+  c.frame_length = 128;
+  c.samples_known = 0;
+  std::vector<int> shifts;
+  uint32_t seed = 1;
+  for (int amplitude : {0, 40, 3000, 600, 30000, 12000, 30000})
+    for (int target : {267, 150}) {
+      std::vector<int16_t> pcm(256);
+      uint32_t x = seed++ * 2654435761u;
+      for (size_t i = 0; i < pcm.size(); ++i) {
+        x = x * 1664525u + 1013904223u;
+        const int noise = amplitude ? static_cast<int>((x >> 8) % (2u * amplitude + 1)) - amplitude : 0;
+        pcm[i] = static_cast<int16_t>(i % 2 && amplitude == 12000 ? 1000 : noise);
+      }
+      int32_t rec[3];
+      ASSERT_EQ(LDALSE_EncodeWithTarget(enc, pcm.data(), target, rec), 0);
+      shifts.push_back(rec[2]);
+      e.frames.emplace_back(LDALSE_GetFrame(enc), LDALSE_GetFrame(enc) + LDALSE_GetFrameSize(enc));
+    }
+  LDALSE_Close(enc);
+  EXPECT_NE(std::find(shifts.begin(), shifts.end(), 0), shifts.end());
+  EXPECT_NE(std::find_if(shifts.begin(), shifts.end(), [](int s) { return s >= 1 && s <= 4; }), shifts.end());
+  EXPECT_NE(std::find_if(shifts.begin(), shifts.end(), [](int s) { return s >= 5; }), shifts.end());
+
+  std::vector<int32_t> peer;
+  std::string why;
+  ASSERT_TRUE(PeerDecode(e, c, &peer, &why)) << why;
+  std::vector<uint8_t> ours;
+  ASSERT_EQ(alstest::Decode(e, &ours), 0);
+  EXPECT_TRUE(ToInts(ours, c) == peer);
+  EXPECT_EQ(peer.size(), e.frames.size() * 256);
 }
