@@ -470,7 +470,7 @@ void putParam(Out &o, const SLParam *p) {
 
 SFResult SLGenHdrInitialize(void) { return 0; }
 void SLGenHdrCleanup(void) {}
-int SLGenHdrGetLiveCount(void) { return gPool.live.load(); }
+int SLGenHdrGetLiveCount(void) { return gPool.live(); }
 
 SFResult SLGenHdrCreate2(SLGenHdr **out, const char *name, int parseClass) {
   if (!out) return kInvalid;

@@ -1,6 +1,7 @@
 // Envelopes between the stack's layers and records exchanged with the network thread.
 #include "SLMsg.h"
 
+#include <stdlib.h>
 #include <string.h>
 
 #include "SLMsgPool.h"
@@ -140,9 +141,12 @@ SFResult SLMsgDataSetBinaryPtr(SLMsgData *d, void *bytes, uint32_t length) {
   d->binary = nullptr;
   d->binaryLength = 0;
   if (bytes && length) {
-    // Ownership passes: the block comes from malloc (as the detached blocks of this module do).
-    gDataPool.live.fetch_add(1);
-    d->binary = bytes;
+    // Ownership passes: the caller's malloc'd block is moved into the module's counted pool.
+    void *copy = alloc(gDataPool, length);
+    if (!copy) return kNoMemory;
+    memcpy(copy, bytes, length);
+    free(bytes);
+    d->binary = copy;
     d->binaryLength = length;
   }
   return 0;
@@ -162,9 +166,13 @@ SFResult SLMsgDataSetBinary(SLMsgData *d, const void *bytes, uint32_t length) {
 }
 void *SLMsgDataDetachBinary(SLMsgData *d) {
   if (!d) return nullptr;
-  void *b = d->binary;
+  if (!d->binary) return nullptr;
+  // The caller frees what it gets with free().
+  void *b = malloc(d->binaryLength ? d->binaryLength : 1);
+  if (!b) return nullptr;
+  memcpy(b, d->binary, d->binaryLength);
+  release(gDataPool, d->binary);
   d->binary = nullptr;
-  if (b) gDataPool.live.fetch_sub(1);  // the caller frees it with free()
   return b;
 }
 uintptr_t SLMsgDataGetParam(const SLMsgData *d, int index) {

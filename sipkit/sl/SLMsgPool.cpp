@@ -1,5 +1,8 @@
 #include "SLMsgPool.h"
 
+
+#include "SLMem.h"
+
 #include <ctype.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -7,17 +10,11 @@
 
 namespace slmsg {
 
-void *alloc(Pool &pool, size_t size) {
-  void *p = calloc(1, size ? size : 1);
-  if (p) pool.live.fetch_add(1, std::memory_order_relaxed);
-  return p;
-}
+void *alloc(Pool &pool, size_t size) { return SLMemAllocateZeroed(&pool.pool, size ? size : 1); }
 
-void release(Pool &pool, void *block) {
-  if (!block) return;
-  pool.live.fetch_sub(1, std::memory_order_relaxed);
-  free(block);
-}
+void release(Pool &pool, void *block) { SLMemFreeMemory(&pool.pool, block); }
+
+int Pool::live() const { return pool.count; }
 
 char *dup(Pool &pool, const char *text, long length) {
   if (!text) return nullptr;

@@ -5,15 +5,16 @@
 #include <stdint.h>
 #include <string.h>
 
-#include <atomic>
+#include "SFMem.h"
 #include <string_view>
 
 namespace slmsg {
 
-// Live-block counter of one module; every object of the module is allocated through it so
-// that a leak shows as a count that does not return to zero.
+// Counted memory pool of one module: every object of the module is allocated from it (through
+// the SIP layer's locked allocator), so a leak shows as a count that does not return to zero.
 struct Pool {
-  std::atomic<int> live{0};
+  SFMemMemoryPool pool{};
+  int live() const;
 };
 
 void *alloc(Pool &pool, size_t size);  // zero-filled, nullptr when memory runs out

@@ -125,7 +125,7 @@ const MethodRow SipMethodMap[] = {{"ACK", 1},      {"BYE", 2},    {"CANCEL", 3},
 
 SFResult SLSipHdrInitialize(void) { return 0; }
 void SLSipHdrCleanup(void) {}
-int SLSipHdrGetLiveCount(void) { return gPool.live.load(); }
+int SLSipHdrGetLiveCount(void) { return gPool.live(); }
 
 int SLSipHdrGetMethod(const char *name) {
   if (!name) return 0;

@@ -111,7 +111,7 @@ std::string derivedTag(const SLSipMsg *m) {
 
 SFResult SLSipMsgInitialize(void) { return 0; }
 void SLSipMsgCleanup(void) {}
-int SLSipMsgGetLiveCount(void) { return gPool.live.load(); }
+int SLSipMsgGetLiveCount(void) { return gPool.live(); }
 
 // ---- Start line --------------------------------------------------------------------------------
 

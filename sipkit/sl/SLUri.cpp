@@ -361,7 +361,7 @@ SFResult SLUriCleanup(void) {
   return 0;
 }
 
-int SLUriGetLiveCount(void) { return gPool.live.load(); }
+int SLUriGetLiveCount(void) { return gPool.live(); }
 
 SFResult SLUriCreate(SLUri **out) {
   if (!out) return kInvalid;

@@ -2,6 +2,8 @@
 // SDP, responses and requests made by the builders, REGISTER with digest credentials from typed
 // headers, and a NOTIFY carrying a sipfrag body. Shared by the peer check and the benchmark.
 #pragma once
+#include <stdio.h>
+
 #include <string>
 #include <vector>
 
@@ -101,7 +103,9 @@ inline SLSipMsg *buildRegister() {
   SLSipHdrAuthItemSetParam(ai, "realm", "\"ngn.example.net\"");
   SLSipHdrAuthItemSetParam(ai, "nonce", "\"ea9c8e88df84f1cec4341ae6cbe5a359\"");
   SLSipHdrAuthItemSetParam(ai, "uri", "\"sip:ngn.example.net\"");
-  SLSipHdrAuthItemSetParam(ai, "response", ("\"" + std::string(response) + "\"").c_str());
+  char quoted[40];
+  snprintf(quoted, sizeof quoted, "\"%s\"", response);
+  SLSipHdrAuthItemSetParam(ai, "response", quoted);
   SLSipHdrAuthItemSetParam(ai, "algorithm", "MD5");
   SLSipHdrAuthItemSetParam(ai, "cnonce", "\"0a4f113b\"");
   SLSipHdrAuthItemSetParam(ai, "qop", "auth");

@@ -137,6 +137,11 @@ TEST_F(SLRslvTest, Envelopes) {
   EXPECT_EQ(3u, SLMsgDataGetParam(c, 0));
   EXPECT_NE(m, SLMsgDataGetSipMsg(c));
   SLMsgDataDestroy(c);
+  void *bytes = SLMsgDataDetachBinary(e);
+  ASSERT_NE(nullptr, bytes);
+  EXPECT_EQ(0, memcmp("abc", bytes, 3));
+  EXPECT_EQ(0, SLMsgDataSetBinaryPtr(e, bytes, 3)) << "ownership goes back";
+  EXPECT_EQ(3u, SLMsgDataGetParam(e, 0));
   SLMsgDataDestroy(e);
 }
 
