@@ -465,6 +465,105 @@ TEST_F(SdphlpTest, SessionsAndCapabilities)
     SdphlpDeleteSession(copy);
 }
 
+// Controls 1000 and 1005: where the connection lines of an answer and of the negotiated
+// descriptions go.
+TEST_F(SdphlpTest, ConnectionLineControls)
+{
+    struct Case {
+        int32_t ownConnection;
+        int32_t keepSession;
+        const char* answerMedia;
+        const char* negotiatedLocal;
+    } const cases[] = {
+        {0, 0, "m=audio 5004 RTP/AVP 0\r\n", "m=audio 5004 RTP/AVP 0\r\nc=IN IP4 192.0.2.1\r\n"},
+        {1, 0, "m=audio 5004 RTP/AVP 0\r\nc=IN IP4 192.0.2.1\r\n", "m=audio 5004 RTP/AVP 0\r\nc=IN IP4 192.0.2.1\r\n"},
+        {0, 1, "m=audio 5004 RTP/AVP 0\r\n", "m=audio 5004 RTP/AVP 0\r\nc=IN IP4 192.0.2.1\r\n"},
+    };
+    for (const Case& c : cases) {
+        SdphlpHandle s = nullptr;
+        ASSERT_EQ(0, SdphlpCreateSession(&s, nullptr, nullptr));
+        std::swap(s, session_);
+        control(SDPHLP_CTRL_ANSWER_OWN_CONNECTION, c.ownConnection);
+        control(SDPHLP_CTRL_KEEP_SESSION_CONNECTION, c.keepSession);
+        setCapability(kHead + "m=audio 5004 RTP/AVP 0\r\n");
+        ASSERT_EQ(0, setOffer(kPeerHead + "m=audio 6000 RTP/AVP 0\r\n"));
+        ASSERT_EQ(0, SdphlpCreateAnswer(session_, 0));
+        SdpAnnouncement* made = parse(answer());
+        EXPECT_EQ(c.answerMedia, mediaPart(made));
+        SdpAnnouncementDestroy(made);
+        ASSERT_EQ(0, SdphlpUpdateSession(session_, 1));
+        SdpAnnouncement* local = nullptr;
+        ASSERT_EQ(0, SdphlpGetCurrentSdp(session_, 1, &local, nullptr, nullptr, nullptr));
+        // The negotiated side keeps the session c= line only with 1005.
+        EXPECT_EQ(c.keepSession != 0, SdpAnnouncementGetConnectionData(local) != nullptr);
+        const std::string media = mediaPart(local);
+        EXPECT_EQ(c.negotiatedLocal, media.substr(0, media.find("a=")));
+        SdpAnnouncementDestroy(local);
+        std::swap(s, session_);
+        SdphlpDeleteSession(s);
+    }
+}
+
+TEST_F(SdphlpTest, CodecMapsAndMediaUtilities)
+{
+    SdpAttribute* map = nullptr;
+    SdpAttrRtpMap *opus = nullptr, *other = nullptr;
+    ASSERT_EQ(0, SdpAttrRtpMapCreate(&opus, 96, "opus", 48000, "2"));
+    ASSERT_EQ(0, SdpAttrRtpMapCreate(&other, 96, "L16", 48000, "2"));
+    EXPECT_EQ(0, SdphlpCodecMapAdd(&map, opus));
+    EXPECT_EQ(0, SdphlpCodecMapAdd(&map, opus));  // same codec again
+    EXPECT_EQ(SDPHLP_ERR_INVALID, SdphlpCodecMapAdd(&map, other));
+    EXPECT_EQ(96, SdpAttrRtpMapGetPayloadType(SdphlpCodecMapFindByCodec(map, opus)));
+    SdpAttribute* copy = nullptr;
+    ASSERT_EQ(0, SdphlpCodecMapCopy(&copy, map));
+    EXPECT_EQ(1, SdphlpCodecMapRemove(&copy, 96));
+    EXPECT_EQ(nullptr, SdphlpCodecMapFind(copy, 96));
+    EXPECT_NE(nullptr, SdphlpCodecMapFind(map, 96));
+    SdphlpCodecMapClear(&map);
+    EXPECT_EQ(nullptr, map);
+
+    SdpAttribute* statics = nullptr;
+    ASSERT_EQ(0, SdphlpGetStaticCodecMap(&statics));
+    EXPECT_STREQ("H263", SdpAttrRtpMapGetEncodingName(SdpAttributeFindRtpMapByInt(statics, 34)));
+    EXPECT_EQ(nullptr, SdpAttrRtpMapGetEncodingParameters(SdpAttributeFindRtpMapByInt(statics, 34)));
+    SdpAttributeDestroy(statics);
+    SdpAttribute* extra = nullptr;
+    ASSERT_EQ(0, SdpAttributeAddRtpMap(&extra, other));
+    EXPECT_EQ(0, SdphlpSetStaticCodecMap(extra));
+    SdpAnnouncement* cap = parse(kHead + "m=audio 5004 RTP/AVP 96\r\n");  // 96 now from the static map
+    EXPECT_EQ(0, SdphlpSetCapabilityConfig(session_, cap));
+    SdpAnnouncementDestroy(cap);
+    SdpAttributeDestroy(extra);
+
+    SdpMedia* m = nullptr;
+    ASSERT_EQ(0, SdpMediaCreate(&m, SDP_MEDIA_AUDIO, nullptr, 5004, 0, SDP_TRANSPORT_RTP_AVP, nullptr));
+    EXPECT_EQ(SDPHLP_ERR_INVALID, SdphlpMediaAddFormatWithAttr(m, "96", nullptr, nullptr));
+    SdpAttrFmtp* fmtp = nullptr;
+    ASSERT_EQ(0, SdpAttrFmtpCreate(&fmtp, "96", "stereo=1"));
+    EXPECT_EQ(0, SdphlpMediaAddFormatWithAttr(m, "96", opus, fmtp));
+    EXPECT_EQ(0, SdphlpMediaAddFormatWithAttr(m, "96", opus, fmtp));  // already there
+    char buffer[256];
+    uint32_t length = sizeof buffer;
+    ASSERT_EQ(0, SdpMediaEncode(buffer, &length, m));
+    EXPECT_EQ("m=audio 5004 RTP/AVP 96\r\na=rtpmap:96 opus/48000/2\r\na=fmtp:96 stereo=1\r\n", std::string(buffer, length));
+    SdpMedia* moved = nullptr;
+    ASSERT_EQ(0, SdpMediaItemClone(&moved, m));
+    SdpMediaSetPort(moved, 0);
+    SdphlpMediaChange change{};
+    ASSERT_EQ(0, SdphlpMediaCompare(nullptr, m, nullptr, moved, &change));
+    EXPECT_EQ(1, change.any);
+    EXPECT_EQ(1, change.port);
+    EXPECT_EQ(0, change.formats);
+    EXPECT_EQ(0, change.mediaType);
+    SdphlpMediaEmpty(moved);
+    EXPECT_EQ(nullptr, SdpMediaGetHeadFormat(moved));
+    EXPECT_EQ(nullptr, SdpMediaGetHeadAttribute(moved));
+    SdpMediaDestroy(moved);
+    SdpMediaDestroy(m);
+    SdpAttrFmtpDestroy(fmtp);
+    SdpAttrRtpMapDestroy(opus);
+}
+
 TEST_F(SdphlpTest, HoldDetection)
 {
     struct Case {
