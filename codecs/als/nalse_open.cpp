@@ -25,14 +25,15 @@ static_assert(sizeof(BlockHeader) == 16);
 
 int32_t null_info_callback(NALSE_IMPL*, int32_t, void*, void*, void*) { return 0; }
 
-uint8_t* BlockStart(void* payload) {
+}  // namespace
+
+uint8_t* NALSE_BlockStart(void* payload);
+uint8_t* NALSE_BlockStart(void* payload) {
   uint8_t* p = static_cast<uint8_t*>(payload);
   uint8_t tag = p[-1];
   if (tag == kPlainMarker) return p - sizeof(BlockHeader);
   return p - tag - sizeof(BlockHeader);
 }
-
-}  // namespace
 
 extern "C" {
 
@@ -47,7 +48,7 @@ void* NALSE_Alloc(uint32_t space, uint32_t kind, uint32_t size) {
 
 void NALSE_Free(void* payload) {
   if (!payload || !gpNALSE_FreeFunction) return;
-  gpNALSE_FreeFunction(BlockStart(payload));
+  gpNALSE_FreeFunction(NALSE_BlockStart(payload));
 }
 
 }  // extern "C"

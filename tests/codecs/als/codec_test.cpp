@@ -11,6 +11,7 @@
 #include "nals_tables.h"
 #include "nalsd_impl.h"
 #include "nalse_impl.h"
+#include "nalse_records.h"
 
 using alstest::Config;
 
@@ -552,4 +553,67 @@ TEST(AlsDecoderOutput, LpcInfoOfTheLastFrame) {
   EXPECT_EQ(NALSD_DestroyLpcInfo(dec, &info), 0);
   EXPECT_EQ(info.channel, nullptr);
   NALSD_Destroy(dec);
+}
+
+namespace {
+int g_allocs_left = -1;
+int g_live = 0;
+void* CountingAlloc(uint32_t, uint32_t, uint32_t size) {
+  if (g_allocs_left == 0) return nullptr;
+  if (g_allocs_left > 0) --g_allocs_left;
+  ++g_live;
+  return std::malloc(size);
+}
+void CountingFree(void* p) {
+  if (p) --g_live;
+  std::free(p);
+}
+}  // namespace
+
+TEST(AlsRecords, MemoryBlocksCopiesAndClones) {
+  NALSE_IMPL* enc = nullptr;
+  ASSERT_EQ(NALSE_Init(&enc, CountingAlloc, CountingFree), 0);
+  int base = g_live;
+  // An aligned payload is freed through the block it lives in.
+  void* a = nals::AllocAligned(100);
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(a) % 16, 0u);
+  EXPECT_EQ(NALSE_GetMemoryBlockSize(a), 100u);
+  NALSE_Free(a);
+  EXPECT_EQ(g_live, base);
+  void* b = NALSE_Alloc(NALS_SPACE_L1, NALS_KIND_SCRATCH, 8);
+  EXPECT_EQ(NALSE_GetMemoryBlockSpace(b), 0u);
+  EXPECT_EQ(NALSE_GetMemoryBlockType(b), 0u);
+  void* bc = NALSE_CloneMemoryBlock(b);
+  EXPECT_EQ(NALSE_GetMemoryBlockSize(bc), 8u);
+  NALSE_Free(b);
+  NALSE_Free(bc);
+  // A copy into a record with a larger residual buffer keeps that buffer.
+  auto* big = static_cast<nals::BLOCK_PARAM*>(nals::AllocZero(sizeof(nals::BLOCK_PARAM)));
+  auto* small = static_cast<nals::BLOCK_PARAM*>(nals::AllocZero(sizeof(nals::BLOCK_PARAM)));
+  big->d = static_cast<int32_t*>(nals::AllocZero(400));
+  small->d = static_cast<int32_t*>(nals::AllocZero(40));
+  small->d[3] = 7;
+  small->order = 5;
+  int32_t* kept = big->d;
+  ASSERT_EQ(NALSE_CopyBLOCK_PARAM(big, small), 0);
+  EXPECT_EQ(big->d, kept);
+  EXPECT_EQ(big->d[3], 7);
+  EXPECT_EQ(big->order, 5u);
+  // A clone that fails half-way leaves nothing behind.
+  int before = g_live;
+  g_allocs_left = 1;  // the array, not its residual buffer
+  EXPECT_EQ(NALSE_CloneBLOCK_PARAM(big, 1), nullptr);
+  g_allocs_left = -1;
+  EXPECT_EQ(g_live, before);
+  nals::BLOCK_PARAM* clone = NALSE_CloneBLOCK_PARAM(big, 1);
+  ASSERT_NE(clone, nullptr);
+  EXPECT_NE(clone->d, big->d);
+  EXPECT_EQ(clone->d[3], 7);
+  NALSE_FreeBLOCK_PARAM(clone, 1);
+  NALSE_FreeBLOCK_PARAM(big, 1);
+  NALSE_FreeBLOCK_PARAM(small, 1);
+  EXPECT_EQ(g_live, base);
+  NALSE_Destroy(enc);
+  EXPECT_EQ(g_live, 0);
 }
