@@ -1,10 +1,13 @@
 // MD5 (RFC 1321 test suite), Base64 (RFC 4648 vectors), digest and Basic credentials.
 #include <gtest/gtest.h>
 
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "SLAuth.h"
 #include "SLDmMem.h"
@@ -82,6 +85,44 @@ TEST(SLBase64, EdgeCases) {
   EXPECT_EQ(0, SLBase64Decode("YQ==", 0, out, sizeof out));
   EXPECT_EQ(-1, SLBase64Decode("YWJj", 4, out, 3));
   EXPECT_EQ(2, SLBase64Encode("ab\0cd", 5, out, sizeof out) / 2) << "stops at NUL";
+}
+
+TEST(SLBase64, AgreesWithPythonOnRandomTexts) {
+  ASSERT_EQ(0, system("command -v python3 >/dev/null")) << "python3 is needed (scripts/deps installs it)";
+  char dir[] = "/tmp/slb64XXXXXX";
+  ASSERT_NE(nullptr, mkdtemp(dir));
+  std::string in = std::string(dir) + "/in.txt", out = std::string(dir) + "/out.txt";
+  std::vector<std::string> texts;
+  unsigned seed = 12345;
+  FILE *f = fopen(in.c_str(), "w");
+  ASSERT_NE(nullptr, f);
+  for (int i = 0; i < 300; ++i) {
+    std::string t;
+    for (int k = 0, n = i % 47; k < n; ++k) {
+      seed = seed * 1103515245u + 12345u;
+      t.push_back(char(1 + (seed >> 16) % 255));  // any byte but NUL and LF
+      if (t.back() == '\n') t.back() = 'x';
+    }
+    texts.push_back(t);
+    fwrite(t.data(), 1, t.size(), f);
+    fputc('\n', f);
+  }
+  fclose(f);
+  std::string cmd = "python3 -c \"import base64,sys\nfor l in open(sys.argv[1],'rb').read().split(b'\\\\n')[:-1]: "
+                    "print(base64.b64encode(l).decode())\" " + in + " > " + out;
+  ASSERT_EQ(0, system(cmd.c_str()));
+  std::ifstream expected(out);
+  for (const std::string &t : texts) {
+    std::string want;
+    std::getline(expected, want);
+    std::vector<char> buf(t.size() * 2 + 8);
+    ASSERT_EQ(int(want.size()), SLBase64Encode(t.data(), int(t.size()), buf.data(), int(buf.size())));
+    EXPECT_EQ(want, buf.data());
+    std::vector<char> back(t.size() + 1);
+    ASSERT_EQ(int(t.size()), SLBase64Decode(buf.data(), int(want.size()), back.data(), int(back.size())));
+    EXPECT_EQ(0, memcmp(t.data(), back.data(), t.size()));
+  }
+  system((std::string("rm -rf ") + dir).c_str());
 }
 
 SLAuthValue v(const char *t, int quoted = 0) { return SLAuthValue{t, quoted}; }

@@ -176,6 +176,8 @@ TEST_F(SLSipMsgTest, TortureMessages) {
        "X-Weird: ;;,, odd stuff\r\nCSeq: 8 NEWMETHOD\r\nContent-Length: 0\r\n\r\n", 0, 0},
       {"IPv6 Via with rport", "OPTIONS sip:[2001:db8::10] SIP/2.0\r\nVia: SIP/2.0/UDP [2001:db8::9]:5070;rport;branch=z9hG4bK1\r\n"
        "Content-Length: 0\r\n\r\n", 0, 0},
+      {"status line without reason phrase", "SIP/2.0 100 \r\n" + common + "\r\n", 0, 0},
+      {"reason phrase with UTF-8", "SIP/2.0 200 \xc3\x84nderung OK\r\n" + common + "\r\n", 0, 0},
       {"bad Content-Length", "INVITE sip:b@h SIP/2.0\r\n" + common + "Content-Length: abc\r\n\r\n", kHdrSyntax, 0},
       {"negative Content-Length", "INVITE sip:b@h SIP/2.0\r\n" + common + "Content-Length: -5\r\n\r\n", kHdrSyntax, 0},
       {"huge Content-Length", "INVITE sip:b@h SIP/2.0\r\n" + common + "Content-Length: 99999999999\r\n\r\n", kHdrSyntax, 0},
