@@ -1,6 +1,7 @@
 // SIP message record, parser with stream framing, encoder and message-level helpers.
 #include "SLSipMsg.h"
 
+#include <ctype.h>
 #include <stdio.h>
 #include <string.h>
 #include <strings.h>
@@ -342,14 +343,67 @@ SFResult SLSipMsgClone(SLSipMsg **out, const SLSipMsg *src, int deep) {
   return 0;
 }
 
+namespace {
+
+// The identity of a message as the transaction and dialog layers see it, read from the wire
+// headers or, for a header only held in the typed view, from the table.
+struct Identity {
+  std::string callId, fromTag, toTag, branch, cseqMethod;
+  uint32_t cseq = 0;
+  bool cseqOk = false;
+  SLSipHdrViaItem *via = nullptr;
+  ~Identity() { SLSipHdrViaItemDestroy(via); }
+};
+
+void readIdentity(const SLSipMsg *m, Identity &id) {
+  auto text = [](const char *t) { return std::string(t ? t : ""); };
+  const SLGenHdrList *l = m->headers;
+  const SLSipHdrTable &t = m->table;
+  if (const char *v = SLGenHdrListGetHdr(l, "Call-ID", 0)) id.callId = trim(v);
+  else if (t.CallId) id.callId = text(SLSipHdrCallIdGetLocalId(t.CallId)) + "@" + text(SLSipHdrCallIdGetHost(t.CallId));
+  id.fromTag = SLGenHdrListFindItem(l, nullptr, "From") ? text(SLSipMsgGetTag(m, "From")) : text(SLSipHdrFromGetTag(t.From));
+  id.toTag = SLGenHdrListFindItem(l, nullptr, "To") ? text(SLSipMsgGetTag(m, "To")) : text(SLSipHdrFromGetTag(t.To));
+  for (char &c : id.fromTag) c = char(tolower(static_cast<unsigned char>(c)));
+  for (char &c : id.toTag) c = char(tolower(static_cast<unsigned char>(c)));
+  SLSipHdrCSeq *cseq = nullptr;
+  if (const SLGenHdr *h = SLGenHdrListFindItem(l, nullptr, "CSeq")) SLSipHdrCSeqParse(&cseq, h);
+  else if (t.CSeq) SLSipHdrCSeqClone(&cseq, t.CSeq);
+  if (cseq) {
+    id.cseqOk = true;
+    id.cseq = SLSipHdrCSeqGetSeqNo(cseq);
+    id.cseqMethod = text(SLSipHdrCSeqGetMethodStr(cseq));
+    SLSipHdrCSeqDestroy(cseq);
+  }
+  if (const SLGenField *f = SLGenHdrListGetField(l, "Via", 0)) SLSipHdrViaItemParse(&id.via, f);
+  else if (const SLSipHdrViaItem *v = SLSipHdrViaGetHeadItem(t.Via)) SLSipHdrViaItemClone(&id.via, v);
+  if (id.via) id.branch = text(SLSipHdrViaItemGetBranch(id.via));
+}
+
+}  // namespace
+
 int SLSipMsgCompare(const SLSipMsg *a, const SLSipMsg *b) {
   if (!a || !b) return a ? 1 : (b ? -1 : 0);
   if (int r = SLSipMsgStartLineCompare(a->startLine, b->startLine)) return r;
-  // Header lines in order, then the body: a retransmission is byte-identical and so equal.
-  const SLGenHdr *x = SLGenHdrListGetFirst(a->headers), *y = SLGenHdrListGetFirst(b->headers);
-  for (; x && y; x = x->next, y = y->next)
-    if (int r = SLGenHdrCompare(x, y)) return r;
-  if (x || y) return x ? 1 : -1;
+  // Same message: same start line, dialog and transaction identity (Call-ID, tags, CSeq, top
+  // Via branch and sent-by) and body. Header order and spelling do not matter, so a received
+  // retransmission equals a copy that was rebuilt from its typed headers.
+  Identity x, y;
+  readIdentity(a, x);
+  readIdentity(b, y);
+  if (int r = x.callId.compare(y.callId)) return r;
+  if (int r = x.fromTag.compare(y.fromTag)) return r;
+  if (int r = x.toTag.compare(y.toTag)) return r;
+  if (x.cseqOk != y.cseqOk) return x.cseqOk ? 1 : -1;
+  if (x.cseq != y.cseq) return x.cseq < y.cseq ? -1 : 1;
+  if (int r = x.cseqMethod.compare(y.cseqMethod)) return r;
+  if ((x.via != nullptr) != (y.via != nullptr)) return x.via ? 1 : -1;
+  if (x.via) {
+    if (int r = x.branch.compare(y.branch)) return r;
+    if (!SLSipHdrViaItemCompareSentBy(x.via, y.via)) {
+      int r = icmp(SLSipHdrViaItemGetSentByHost(x.via), SLSipHdrViaItemGetSentByHost(y.via));
+      return r ? r : 1;
+    }
+  }
   return SLSipMsgBodyCompare(a->body, b->body);
 }
 

@@ -238,6 +238,33 @@ TEST_F(SLSipMsgTest, ResponsesGetTheSameTagForARetransmittedRequest) {
   EXPECT_NE(std::string::npos, text.find("\r\nContent-Length: 0\r\n\r\n"));
 }
 
+TEST_F(SLSipMsgTest, SameMessageDespiteOrderAndSpellingButNotOtherwise) {
+  SLSipMsg *original = parseOk(kInvite);
+  // The same request rebuilt from its typed headers: other order, compact names, other spacing.
+  SLSipMsg *rebuilt = parseOk(
+      "INVITE sip:bob@biloxi.example.com SIP/2.0\r\n"
+      "i: a84b4c76e66710@pc33.atlanta.example.com\r\n"
+      "f: \"Alice\" <sip:alice@atlanta.example.com>;TAG=1928301774\r\n"
+      "t: <sip:bob@biloxi.example.com>\r\n"
+      "CSeq:   314159   INVITE\r\n"
+      "v: SIP/2.0/UDP pc33.atlanta.example.com:5060;rport;branch=z9hG4bK776asdhds\r\n"
+      "c: application/sdp\r\nl: 4\r\n\r\nv=0\n");
+  EXPECT_EQ(0, SLSipMsgCompare(original, rebuilt));
+  const char *changes[][2] = {
+      {"CSeq: 314159 INVITE", "CSeq: 314160 INVITE"},
+      {"branch=z9hG4bK776asdhds", "branch=z9hG4bK776asdhdX"},
+      {"tag=1928301774", "tag=1928301775"},
+      {"a84b4c76e66710@", "a84b4c76e66711@"},
+      {"v=0\n", "v=1\n"},
+      {"INVITE sip:bob@", "INVITE sip:rob@"},
+  };
+  for (const auto &c : changes) {
+    std::string text = kInvite;
+    text.replace(text.find(c[0]), strlen(c[0]), c[1]);
+    EXPECT_NE(0, SLSipMsgCompare(original, parseOk(text))) << c[1];
+  }
+}
+
 TEST_F(SLSipMsgTest, CancelAndAckCopyTheRightHeaders) {
   SLMsgData *req = wrap(parseOk(kInvite));
   SLMsgData *resp = nullptr, *cancel = nullptr, *ack = nullptr;
