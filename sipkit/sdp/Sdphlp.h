@@ -155,3 +155,18 @@ int SdphlpCodecMapRemove(SdpAttribute** map, int32_t payloadType);
 
 // Checks: strict for local capabilities, lenient for remote offers and answers.
 int SdphlpCheck(const SdpAnnouncement* sdp, int strict);
+// Its parts, each 0 or 0xA101800B.
+int SdphlpVersionCheck(const SdpAnnouncement* sdp, int strict);
+int SdphlpOriginCheck(const SdpAnnouncement* sdp, int strict);
+int SdphlpSessionNameCheck(const SdpAnnouncement* sdp, int strict);
+int SdphlpTimeCheck(const SdpAnnouncement* sdp, int strict);
+int SdphlpConnectionDataCheck(const SdpConnectionData* connection, int strict);
+int SdphlpBandwidthCheck(const SdpBandwidth* list);
+int SdphlpAttrUnknownCheck(const SdpAttrUnknown* attr);
+int SdphlpAttrRtpMapCheck(const SdpAttrRtpMap* rtpmap);
+int SdphlpAttrFmtpCheck(const SdpAttrFmtp* fmtp);
+// Every attribute of the list; strict adds the duplicate rules (rtpmap ones for RTP media only).
+int SdphlpAttributeCheck(const SdpAttribute* list, int strict, int rtp);
+// No two different direction attributes in the list.
+int SdphlpCheckToolModeAttributes(const SdpAttribute* list);
+int SdphlpMediaCheck(const SdpAnnouncement* sdp, const SdpMedia* media, int strict);

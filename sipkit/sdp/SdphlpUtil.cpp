@@ -40,88 +40,7 @@ const char* transportText(const SdpMedia* m)
 
 bool isEmpty(const char* t) { return !t || !*t; }
 
-// The connection check of both modes (strict adds the network and address types).
-bool connectionOk(const SdpConnectionData* c, bool strict)
-{
-    if (isEmpty(c->address))
-        return false;
-    return !strict || (c->networkType == SDP_NET_IN && (c->addressType == SDP_ADDR_IP4 || c->addressType == SDP_ADDR_IP6));
-}
-
-bool attributeOk(const SdpAttribute* a)
-{
-    switch (a->kind) {
-    case SDP_ATTR_UNKNOWN: {
-        const SdpAttrUnknown* u = SdpAttributeGetUnknown(a);
-        return u && !isEmpty(u->name);
-    }
-    case SDP_ATTR_RTPMAP: {
-        const SdpAttrRtpMap* r = SdpAttributeGetRtpMap(a);
-        return r && r->payloadType >= 0 && r->payloadType <= 127 && !isEmpty(r->encodingName) && r->clockRate > 0;
-    }
-    case SDP_ATTR_FMTP: {
-        const SdpAttrFmtp* f = SdpAttributeGetFmtp(a);
-        return f && !isEmpty(f->format);
-    }
-    default:
-        return false;
-    }
-}
-
-bool attributesOk(const SdpAttribute* list, bool strict, bool rtp)
-{
-    int32_t mode = 0;
-    for (const SdpAttribute* a = list; a; a = a->next) {
-        if (!attributeOk(a))
-            return false;
-        if (!strict)
-            continue;
-        if (a->kind == SDP_ATTR_UNKNOWN) {
-            const int32_t m = modeOf(SdpAttributeGetUnknown(a)->name);
-            if (m && mode && m != mode)
-                return false;  // two different directions
-            if (m)
-                mode = m;
-        }
-        for (const SdpAttribute* b = a->next; b; b = b->next) {
-            if (rtp && a->kind == SDP_ATTR_RTPMAP && b->kind == SDP_ATTR_RTPMAP &&
-                SdpAttributeGetRtpMap(a)->payloadType == SdpAttributeGetRtpMap(b)->payloadType)
-                return false;
-            if (a->kind == SDP_ATTR_FMTP && b->kind == SDP_ATTR_FMTP &&
-                sdp::textEqualI(SdpAttributeGetFmtp(a)->format, SdpAttributeGetFmtp(b)->format))
-                return false;
-        }
-    }
-    return true;
-}
-
-bool mediaOk(const SdpAnnouncement* s, const SdpMedia* m, bool strict)
-{
-    if ((m->mediaType < 1 || m->mediaType > 5) && isEmpty(m->mediaText))
-        return false;
-    if ((m->transport < 1 || m->transport > 4) && isEmpty(m->transportText))
-        return false;
-    if (m->numPorts < 0)
-        return false;
-    for (const SdpMediaFormat* f = m->formats; f; f = f->next) {
-        if (isEmpty(f->value))
-            return false;
-        if (isRtp(m->transport)) {
-            char* end = nullptr;
-            const long pt = std::strtol(f->value, &end, 10);
-            if (*end != '\0' || end == f->value || pt < 0 || (pt & 0x80))
-                return false;
-        }
-    }
-    if (!m->formats && m->port != 0)
-        return false;
-    const SdpConnectionData* c = m->connection ? m->connection : s->connection;
-    if (c && !connectionOk(c, strict))
-        return false;
-    if (!c && m->port != 0)
-        return false;
-    return attributesOk(m->attributes, strict, isRtp(m->transport));
-}
+int verdict(bool ok) { return ok ? 0 : SDPHLP_ERR_INVALID; }
 
 SdpAttrRtpMap* rtpmapIn(const SdpAttribute* list, int32_t pt)
 {
@@ -498,21 +417,126 @@ int SdphlpCodecMapRemove(SdpAttribute** map, int32_t pt)
 
 // ---- checks ----
 
+int SdphlpVersionCheck(const SdpAnnouncement* s, int strict) { return verdict(s && (!strict || s->version == 0)); }
+
+int SdphlpOriginCheck(const SdpAnnouncement* s, int strict)
+{
+    return verdict(s && (!strict || (s->origin && !isEmpty(s->origin->userName) && !isEmpty(s->origin->address))));
+}
+
+int SdphlpSessionNameCheck(const SdpAnnouncement* s, int strict) { return verdict(s && (!strict || !isEmpty(s->sessionName))); }
+
+int SdphlpTimeCheck(const SdpAnnouncement* s, int strict) { return verdict(s && (!strict || s->times)); }
+
+int SdphlpConnectionDataCheck(const SdpConnectionData* c, int strict)
+{
+    if (!c || isEmpty(c->address))
+        return SDPHLP_ERR_INVALID;
+    return verdict(!strict || (c->networkType == SDP_NET_IN && (c->addressType == SDP_ADDR_IP4 || c->addressType == SDP_ADDR_IP6)));
+}
+
+int SdphlpBandwidthCheck(const SdpBandwidth* list)
+{
+    for (const SdpBandwidth* b = list; b; b = b->next)
+        if (b->modifier < SDP_BW_OTHER || b->modifier > SDP_BW_AS)
+            return SDPHLP_ERR_INVALID;
+    return 0;
+}
+
+int SdphlpAttrUnknownCheck(const SdpAttrUnknown* u) { return verdict(u && !isEmpty(u->name)); }
+
+int SdphlpAttrRtpMapCheck(const SdpAttrRtpMap* r)
+{
+    return verdict(r && r->payloadType >= 0 && r->payloadType <= 127 && !isEmpty(r->encodingName) && r->clockRate > 0 &&
+                   (!r->encodingParameters || *r->encodingParameters));
+}
+
+int SdphlpAttrFmtpCheck(const SdpAttrFmtp* f) { return verdict(f && !isEmpty(f->format)); }
+
+int SdphlpCheckToolModeAttributes(const SdpAttribute* list)
+{
+    int32_t mode = 0;
+    for (const SdpAttribute* a = list; a; a = a->next) {
+        const SdpAttrUnknown* u = SdpAttributeGetUnknown(a);
+        const int32_t m = u ? modeOf(u->name) : 0;
+        if (m && mode && m != mode)
+            return SDPHLP_ERR_INVALID;
+        if (m)
+            mode = m;
+    }
+    return 0;
+}
+
+int SdphlpAttributeCheck(const SdpAttribute* list, int strict, int rtp)
+{
+    for (const SdpAttribute* a = list; a; a = a->next) {
+        int rc;
+        switch (a->kind) {
+        case SDP_ATTR_UNKNOWN: rc = SdphlpAttrUnknownCheck(SdpAttributeGetUnknown(a)); break;
+        case SDP_ATTR_RTPMAP: rc = SdphlpAttrRtpMapCheck(SdpAttributeGetRtpMap(a)); break;
+        case SDP_ATTR_FMTP: rc = SdphlpAttrFmtpCheck(SdpAttributeGetFmtp(a)); break;
+        default: rc = SDPHLP_ERR_INVALID; break;
+        }
+        if (rc != 0)
+            return rc;
+        if (!strict)
+            continue;
+        for (const SdpAttribute* b = a->next; b; b = b->next) {
+            if (rtp && a->kind == SDP_ATTR_RTPMAP && b->kind == SDP_ATTR_RTPMAP &&
+                SdpAttributeGetRtpMap(a)->payloadType == SdpAttributeGetRtpMap(b)->payloadType)
+                return SDPHLP_ERR_INVALID;
+            if (a->kind == SDP_ATTR_FMTP && b->kind == SDP_ATTR_FMTP &&
+                sdp::textEqualI(SdpAttributeGetFmtp(a)->format, SdpAttributeGetFmtp(b)->format))
+                return SDPHLP_ERR_INVALID;
+        }
+    }
+    return strict ? SdphlpCheckToolModeAttributes(list) : 0;
+}
+
+int SdphlpMediaCheck(const SdpAnnouncement* s, const SdpMedia* m, int strict)
+{
+    if (!m)
+        return SDPHLP_ERR_INVALID;
+    if ((m->mediaType < 1 || m->mediaType > 5) && isEmpty(m->mediaText))
+        return SDPHLP_ERR_INVALID;
+    if ((m->transport < 1 || m->transport > 4) && isEmpty(m->transportText))
+        return SDPHLP_ERR_INVALID;
+    if (m->numPorts < 0)
+        return SDPHLP_ERR_INVALID;
+    for (const SdpMediaFormat* f = m->formats; f; f = f->next) {
+        if (isEmpty(f->value))
+            return SDPHLP_ERR_INVALID;
+        if (isRtp(m->transport)) {
+            char* end = nullptr;
+            const long pt = std::strtol(f->value, &end, 10);
+            if (*end != '\0' || end == f->value || pt < 0 || (pt & 0x80))
+                return SDPHLP_ERR_INVALID;
+        }
+    }
+    if (!m->formats && m->port != 0)
+        return SDPHLP_ERR_INVALID;
+    const SdpConnectionData* c = m->connection ? m->connection : (s ? s->connection : nullptr);
+    if (c ? SdphlpConnectionDataCheck(c, strict) != 0 : m->port != 0)
+        return SDPHLP_ERR_INVALID;
+    if (SdphlpBandwidthCheck(m->bandwidths) != 0)
+        return SDPHLP_ERR_INVALID;
+    return SdphlpAttributeCheck(m->attributes, strict, isRtp(m->transport));
+}
+
 int SdphlpCheck(const SdpAnnouncement* s, int strict)
 {
     if (!s)
         return SDPHLP_ERR_INVALID;
-    if (strict) {
-        if (s->version != 0 || !s->origin || isEmpty(s->origin->userName) || isEmpty(s->origin->address) ||
-            isEmpty(s->sessionName) || !s->times)
-            return SDPHLP_ERR_INVALID;
-    }
-    if (s->connection && !connectionOk(s->connection, strict != 0))
-        return SDPHLP_ERR_INVALID;
-    if (!attributesOk(s->attributes, strict != 0, false))
-        return SDPHLP_ERR_INVALID;
+    int rc = 0;
+    if ((rc = SdphlpVersionCheck(s, strict)) != 0 || (rc = SdphlpOriginCheck(s, strict)) != 0 ||
+        (rc = SdphlpSessionNameCheck(s, strict)) != 0 || (rc = SdphlpTimeCheck(s, strict)) != 0)
+        return rc;
+    if (s->connection && (rc = SdphlpConnectionDataCheck(s->connection, strict)) != 0)
+        return rc;
+    if ((rc = SdphlpBandwidthCheck(s->bandwidths)) != 0 || (rc = SdphlpAttributeCheck(s->attributes, strict, 0)) != 0)
+        return rc;
     for (const SdpMedia* m = s->media; m; m = m->next)
-        if (!mediaOk(s, m, strict != 0))
-            return SDPHLP_ERR_INVALID;
+        if ((rc = SdphlpMediaCheck(s, m, strict)) != 0)
+            return rc;
     return 0;
 }
