@@ -91,9 +91,11 @@ std::vector<Pcm> LoadCorpus(const std::string& dir) {
 struct AlsSetup {
   const char* name;
   uint32_t frame_length, joint_stereo, mcc, block_switching, ltp, max_order, threads;
+  uint32_t random_access = 10;
 };
 
 const AlsSetup kAls[] = {
+    {"als_lowdelay_256_mcc", 256, 0, 2, 0, 0, 15, 0, 1},
     {"als_2048_js", 2048, 1, 0, 0, 0, 15, 0},
     {"als_2048_mcc", 2048, 0, 2, 0, 0, 15, 0},
     {"als_4096_js_bs3_ltp", 4096, 1, 0, 3, 1, 31, 0},
@@ -121,7 +123,7 @@ bool AlsEncode(const Pcm& pcm, const AlsSetup& s, AlsStream* out) {
   p.samples_known = 1;
   p.samples = pcm.frames();
   p.frame_length = s.frame_length;
-  p.random_access = 10;
+  p.random_access = s.random_access;
   p.max_order = s.max_order;
   p.adaptive = 1;
   p.mcc = s.mcc;
