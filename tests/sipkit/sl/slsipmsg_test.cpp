@@ -2,6 +2,9 @@
 // builders and validation.
 #include <string.h>
 
+#include <atomic>
+#include <thread>
+
 #include "SLMsg.h"
 #include "sl_fixture.h"
 
@@ -263,6 +266,24 @@ TEST_F(SLSipMsgTest, SameMessageDespiteOrderAndSpellingButNotOtherwise) {
     text.replace(text.find(c[0]), strlen(c[0]), c[1]);
     EXPECT_NE(0, SLSipMsgCompare(original, parseOk(text))) << c[1];
   }
+}
+
+TEST_F(SLSipMsgTest, ParsingRunsOnSeveralThreadsAtOnce) {
+  std::vector<std::thread> threads;
+  std::atomic<int> good{0};
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&good] {
+      for (int i = 0; i < 300; ++i) {
+        SLSipMsg *m = nullptr;
+        int n = int(strlen(kInvite));
+        if (SLSipMsgParse(&m, kInvite, &n, SL_SIPMSG_MODE_UDP) == 0 && m && SLSipMsgParseSipHdr(m) == 0 &&
+            SLSipHdrCSeqGetSeqNo(SLSipMsgGetHdrTable(m)->CSeq) == 314159)
+          ++good;
+        SLSipMsgDestroy(m);
+      }
+    });
+  for (auto &t : threads) t.join();
+  EXPECT_EQ(1200, good.load());
 }
 
 TEST_F(SLSipMsgTest, CancelAndAckCopyTheRightHeaders) {
