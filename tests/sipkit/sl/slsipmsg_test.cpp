@@ -144,6 +144,12 @@ TEST_F(SLSipMsgTest, PipelinedRequestsAreTakenOnePerCall) {
   EXPECT_STREQ("bye", SLSipMsgBodyGetData(SLSipMsgGetBody(m)));
 }
 
+TEST_F(SLSipMsgTest, BadContentLengthOnAStreamCannotBeFramed) {
+  int n;
+  EXPECT_EQ(kHdrSyntax, parse("MESSAGE sip:h SIP/2.0\r\nContent-Length: abc\r\n\r\n", SL_SIPMSG_MODE_TCP, &n));
+  EXPECT_EQ(-1, n);
+}
+
 TEST_F(SLSipMsgTest, DatagramBodies) {
   std::string head = "MESSAGE sip:h SIP/2.0\r\nVia: SIP/2.0/UDP a\r\n";
   std::string body(25, 'b');
