@@ -55,11 +55,20 @@ namespace {
 
 struct CallbackData {
   const Config* cfg;
+  NALS_STREAM positions;
 };
 
-int32_t InfoCallback(NALSE_IMPL* enc, int32_t code, void* out1, void*, void*) {
+int32_t InfoCallback(NALSE_IMPL* enc, int32_t code, void* out1, void* out2, void* out3) {
   auto* cd = static_cast<CallbackData*>(NALSE_GetUserPtr(enc));
   const Config& c = *cd->cfg;
+  if (code == NALS_INFO_CH_SORTING) {
+    if (c.positions.empty()) return 0;
+    NALS_MemStream_Open(&cd->positions, const_cast<uint16_t*>(c.positions.data()), c.positions.size() * 2, "r");
+    *static_cast<NALS_STREAM**>(out1) = &cd->positions;
+    *static_cast<uint64_t*>(out2) = 0;
+    *static_cast<uint64_t*>(out3) = c.positions.size() * 2;
+    return 1;
+  }
   auto put = [&](uint32_t v) {
     std::memcpy(out1, &v, 4);
     return 1;
@@ -79,7 +88,7 @@ Encoded Encode(const Config& c, const std::vector<uint8_t>& pcm) {
   Encoded e;
   NALSE_IMPL* enc = nullptr;
   if ((e.result = NALSE_Init(&enc, Alloc, Free))) return e;
-  CallbackData cd{&c};
+  CallbackData cd{&c, {}};
   NALSE_SetUserPtr(enc, &cd);
   NALSE_SetInfoCallback(enc, InfoCallback);
   const uint32_t bps = c.resolution / 8;
@@ -245,6 +254,8 @@ std::vector<Config> FeatureMatrix() {
   add("mcc2_stages", [](Config& c) { c.channels = 4; c.mcc = 4; c.mcc_stages = 2; c.mcc_mode = 0; });
   add("odd_frame_1000", [](Config& c) { c.frame_length = 1000; c.block_switching = 3; });
   add("threads", [](Config& c) { c.threads = 2; c.block_switching = 2; });
+  add("sorted_4ch", [](Config& c) { c.channels = 4; c.positions = {2, 0, 3, 1}; });
+  add("sorted_6ch_mcc", [](Config& c) { c.channels = 6; c.mcc = 6; c.positions = {5, 4, 3, 2, 1, 0}; });
   return m;
 }
 

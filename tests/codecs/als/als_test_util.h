@@ -38,6 +38,7 @@ struct Config {
   uint32_t lsb_forth_shift = 0;
   uint32_t lsb_roundup = 0;
   uint32_t threads = 0;
+  std::vector<uint16_t> positions;  // channel sorting: coding channel k takes input positions[k]
 };
 
 // Interleaved PCM of the configured width (little-endian unless msb_first), a mix of tones,

@@ -617,3 +617,84 @@ TEST(AlsRecords, MemoryBlocksCopiesAndClones) {
   NALSE_Destroy(enc);
   EXPECT_EQ(g_live, 0);
 }
+
+TEST(AlsFrameCoder, UnknownLengthEndsWithTheShortRead) {
+  NALSE_PARAMS p = LowDelayParams();
+  p.mcc = 0;
+  EncoderFixture f(p);
+  ASSERT_EQ(f.open_result, 0);
+  Config c;
+  auto pcm = alstest::MakePcm(c, 300);
+  NALS_STREAM in, out;
+  std::vector<uint8_t> buf(4096);
+  NALS_MemStream_Open(&in, pcm.data(), pcm.size(), "r");
+  NALS_MemStream_Open(&out, buf.data(), buf.size(), "w");
+  uint32_t n = 0;
+  ASSERT_EQ(NALSE_EncodeFrame(f.enc, &in, &out, &n), 0);
+  EXPECT_EQ(n, 256u);
+  ASSERT_EQ(NALSE_EncodeFrame(f.enc, &in, &out, &n), 0);
+  EXPECT_EQ(n, 44u);
+  uint64_t total = 0;
+  EXPECT_EQ(NALSE_GetInfo(f.enc, NALS_INFO_SAMPLES, &total), 0);
+  EXPECT_EQ(total, 300u);
+  EXPECT_EQ(NALSE_EncodeFrame(f.enc, &in, &out, &n), NALS_ERR_END);
+  // A read that ends inside a sample frame.
+  EncoderFixture g(p);
+  NALS_MemStream_Open(&in, pcm.data(), 3, "r");
+  EXPECT_EQ(NALSE_EncodeFrame(g.enc, &in, &out, &n), NALS_ERR_READ);
+}
+
+// With unit sizes in front of random-access frames, the field ends as the byte count of the
+// whole unit behind it.
+TEST(AlsFrameCoder, UnitSizeCoversTheWholeUnit) {
+  Config c;
+  c.random_access = 4;
+  c.ra_location = 1;
+  c.frame_length = 256;
+  auto pcm = alstest::MakePcm(c, 256 * 6);
+  auto e = alstest::Encode(c, pcm);
+  ASSERT_EQ(e.result, 0);
+  ASSERT_EQ(e.frames.size(), 6u);
+  const auto& f0 = e.frames[0];
+  uint32_t unit = (uint32_t{f0[0]} << 24) | (uint32_t{f0[1]} << 16) | (uint32_t{f0[2]} << 8) | f0[3];
+  size_t bytes = 0;
+  for (int i = 0; i < 4; ++i) bytes += e.frames[i].size();
+  EXPECT_EQ(unit, bytes - 4);
+}
+
+TEST(AlsFrameCoder, FixedOrderTooHighForTheDepthCodesWholeFrames) {
+  NALSE_PARAMS p = LowDelayParams();
+  p.mcc = 0;
+  p.adaptive = 0;
+  p.block_switching = 5;
+  p.channels = 1;
+  EncoderFixture f(p);
+  ASSERT_EQ(f.open_result, 0);
+  Config c;
+  c.channels = 1;
+  auto pcm = alstest::MakePcm(c, 256);
+  std::vector<uint8_t> out(4096);
+  uint32_t n = 0;
+  ASSERT_EQ(NALSE_EncodeFrameOnMemory(f.enc, pcm.data(), 256, out.data(), 4096, &n), 0);
+  // 256 >> 5 = 8 is below the order 15: one block, bs_info with only its top bit.
+  EXPECT_EQ(out[0], 0x80);
+  EXPECT_EQ(out[1] | out[2] | out[3], 0);
+}
+
+TEST(AlsDecoderFrame, EightBitConstantIsOffsetBy128) {
+  std::vector<uint8_t> h = {'A', 'L', 'S', 0, 0, 0, 0xBB, 0x80, 0, 0, 0, 16, 0, 0,
+                            0x00, 0x00, 0x0F, 1, 0x20, 0x01, 0x00, 0x00, 0, 0, 0, 0, 0, 0, 0, 0};
+  NALSD_IMPL* dec = nullptr;
+  ASSERT_EQ(NALSD_Init(&dec, alstest::Alloc, alstest::Free), 0);
+  ASSERT_EQ(NALSD_OpenOnMemory(dec, h.data(), static_cast<uint32_t>(h.size()), nullptr, nullptr, 0), 0);
+  const uint8_t frame[] = {0x40, 0x80};
+  uint8_t pcm[16];
+  uint32_t samples = 0;
+  ASSERT_EQ(NALSD_DecodeFrameOnMemoryInterleaved(dec, frame, 2, nullptr, pcm, &samples, 0), 0);
+  EXPECT_EQ(samples, 16u);
+  for (uint8_t v : pcm) EXPECT_EQ(v, 128);  // sample 0, written unsigned
+  ASSERT_EQ(NALSD_SetInfo(dec, NALS_INFO_POSITION, uint64_t{0}), 0);
+  const uint8_t cut[] = {0x40};
+  EXPECT_EQ(NALSD_DecodeFrameOnMemoryInterleaved(dec, cut, 1, nullptr, pcm, &samples, 0), NALS_ERR_READ);
+  NALSD_Destroy(dec);
+}
