@@ -518,6 +518,118 @@ int32_t WriteMcc(NALSE_IMPL* enc, NALS_STREAM* out, uint32_t depth, uint32_t bit
   return WriteGroup(enc, out, 0, depth, bits, enc->chan_index, enc->asc.channels);
 }
 
+// Two channels, MCC and joint stereo, one block per channel: cheaper rules choose between the
+// MCC and the joint-stereo forms of the frame without coding both.
+int32_t EncodeFrameTwoChannel(NALSE_IMPL* enc, uint32_t len, bool ra, NALS_STREAM* out) {
+  BLOCK_PARAM* b[2] = {&enc->ps[0], &enc->ps[1]};
+  int32_t* x[2] = {enc->x[0].start, enc->x[1].start};
+  int32_t result = 0;
+  for (uint32_t k = 0; k < 2; ++k) {
+    if (!EncodeBlockAnalysis(enc, b[k], x[k], len, ra, 1, k)) result = NALS_ERR_ABORTED;
+    CalculateResidual(enc, b[k], x[k]);
+  }
+  if (result) return result;
+  const uint32_t cap = AreaCap(enc, 0);
+  const uint32_t a = enc->prec_corr_shift;
+  bool js_mode = true;
+  int32_t diff_target = -1;  // channel replaced by the difference signal
+  if (b[0]->type == BLOCK_NORMAL && b[1]->type == BLOCK_NORMAL) {
+    b[0]->power = GetPrecisePower(b[0]->d, len, a);
+    b[1]->power = GetPrecisePower(b[1]->d, len, a);
+    const uint32_t ref = b[0]->power < b[1]->power ? 0 : 1, tgt = 1 - ref;
+    MCC_STAGE st{3, static_cast<int32_t>(ref), {16, 16, 16, 16, 16, 16}, 0};
+    MCC_GetGamma_3tap(b[ref]->d, &b[ref]->power, b[tgt]->d, len, st.w, a);
+    int32_t w10[3] = {st.w[0], st.w[1], st.w[2]};
+    if (ref != 0) MCC_GetGamma_3tap(b[0]->d, &b[0]->power, b[1]->d, len, w10, a);
+    const int32_t c = w10[1];
+    const bool outer_small = w10[0] >= 15 && w10[0] <= 17 && w10[2] >= 15 && w10[2] <= 17;
+    const bool usable = !AllSixteen(st.w, 3) && FitsDecoderSum(enc, b[ref]->d, len, st);
+    BLOCK_PARAM* m = &enc->pj[1];
+    auto mcc_residual = [&]() {
+      CopyBlock(m, b[tgt], enc->asc.max_order);
+      m->mcc = 1;
+      m->mcc_stages[0] = st;
+      MCC_Synthesize(b[ref]->d, b[tgt]->d, len, st, m->d);
+    };
+    auto abs_sum = [len](const int32_t* d) {
+      uint64_t s = 0;
+      for (uint32_t i = 0; i < len; ++i) s += d[i] < 0 ? uint64_t{0} - static_cast<uint64_t>(static_cast<int64_t>(d[i])) : static_cast<uint64_t>(d[i]);
+      return s;
+    };
+    bool try_diff = false;
+    if (c >= 5 && c <= 7 && outer_small) {
+      // A plain difference: joint stereo with the difference in place of the target.
+      try_diff = true;
+      diff_target = static_cast<int32_t>(tgt);
+    } else if (c > 11) {
+      if (usable) {
+        mcc_residual();
+        if (GetPrecisePower(m->d, len, a) < b[tgt]->power) {
+          CopyBlock(b[tgt], m, enc->asc.max_order);
+          js_mode = false;
+        }
+      }
+    } else {
+      if (usable) {
+        mcc_residual();
+        if (abs_sum(m->d) < abs_sum(b[tgt]->d)) {
+          CopyBlock(b[tgt], m, enc->asc.max_order);
+          js_mode = false;
+        }
+      }
+      try_diff = true;
+    }
+    if (try_diff && !enc->lsb_forth_shift) {
+      const uint32_t p = enc->asc.max_order;
+      int32_t* d = enc->diff + p;
+      for (int64_t i = ra ? 0 : -static_cast<int64_t>(p); i < len; ++i) d[i] = Sub32(x[1][i], x[0][i]);
+      if (ra)
+        for (uint32_t i = 0; i < p; ++i) enc->diff[i] = 0;
+      BLOCK_PARAM* bj = &enc->pj[0];
+      if (!EncodeBlockAnalysis(enc, bj, d, len, ra, 0, tgt)) return NALS_ERR_ABORTED;
+      bj->joint_stereo = 1;
+      CalculateResidual(enc, bj, d);
+      bool replace = diff_target >= 0;
+      if (!replace) {
+        int32_t nd = EncodeBlockCoding(enc, bj, enc->fb_temp, cap, tgt);
+        b[tgt]->mcc = js_mode ? -1 : b[tgt]->mcc;
+        int32_t nt = EncodeBlockCoding(enc, b[tgt], Area(enc, 0, 0, tgt, 0), cap, tgt);
+        replace = nd >= 0 && (nt < 0 || nd < nt);
+      }
+      if (replace) {
+        CopyBlock(b[tgt], bj, enc->asc.max_order);
+        diff_target = static_cast<int32_t>(tgt);
+        js_mode = true;
+      } else {
+        diff_target = -1;
+      }
+    } else if (try_diff) {
+      diff_target = -1;
+    }
+    if (!js_mode) {
+      b[ref]->mcc = 0;
+      b[tgt]->mcc = 1;
+    }
+  }
+  if (js_mode) b[0]->mcc = b[1]->mcc = -1;
+  int32_t n[2];
+  for (uint32_t k = 0; k < 2; ++k) n[k] = EncodeBlockCoding(enc, b[k], Area(enc, 0, 0, k, 0), cap, k);
+  if (n[0] < 0 || n[1] < 0) {
+    // A block too large for its area: both again without inter-channel prediction.
+    for (uint32_t k = 0; k < 2; ++k) {
+      int32_t* sig = diff_target == static_cast<int32_t>(k) ? enc->diff + enc->asc.max_order : x[k];
+      for (int32_t i = 0; i < b[k]->mcc; ++i) b[k]->mcc_stages[i] = MCC_STAGE{0, static_cast<int32_t>(k), {16, 16, 16, 16, 16, 16}, 0};
+      CalculateResidual(enc, b[k], sig);
+      n[k] = CodeBlock(enc, b[k], sig, Area(enc, 0, 0, k, 0), cap, k);
+      if (n[k] < 0) return n[k];
+    }
+  }
+  const uint8_t sw = js_mode ? 0x80 : 0x00;
+  int32_t r = Write(enc, out, &sw, 1);
+  for (uint32_t k = 0; k < 2 && !r; ++k) r = Write(enc, out, Area(enc, 0, 0, k, 0), static_cast<uint32_t>(n[k]));
+  return r;
+}
+
 int32_t EncodeFrameIndependent(NALSE_IMPL* enc, uint32_t depth, uint32_t len, bool ra, NALS_STREAM* out) {
   const uint32_t c = enc->asc.channels;
   int32_t r = RunJobs(enc, JOB_CHANNEL, c, depth, len, ra, true);
@@ -640,6 +752,9 @@ int32_t EncodeFrameCore(NALSE_IMPL* enc, NALS_STREAM* in, NALS_STREAM* out, uint
     uint64_t total = 0;
     r = EncodeFrameMCC(enc, depth, len, ra, &bits, &total);
     if (r == 0) r = WriteMcc(enc, out, depth, bits);
+  } else if (c == 2 && enc->asc.block_switching == 0 && enc->mcc_stages == 1 && enc->mcc_mode != 2 &&
+             enc->lpc_option != 1) {
+    r = EncodeFrameTwoChannel(enc, len, ra, out);
   } else {
     // Joint stereo and MCC: both are tried and the smaller is written behind the switch byte.
     NALS_STREAM js;

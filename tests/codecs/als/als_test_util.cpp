@@ -234,6 +234,8 @@ std::vector<Config> FeatureMatrix() {
   add("mcc3_6ch", [](Config& c) { c.channels = 6; c.mcc = 6; });
   add("mcc6_5ch_bs2", [](Config& c) { c.channels = 5; c.mcc = 5; c.mcc_mode = 2; c.block_switching = 2; c.frame_length = 2048; });
   add("mcc_js", [](Config& c) { c.mcc = 2; c.joint_stereo = 1; });
+  add("mcc_js_256", [](Config& c) { c.mcc = 2; c.joint_stereo = 1; c.frame_length = 256; });
+  add("mcc_js_general_3ch", [](Config& c) { c.channels = 3; c.mcc = 3; c.joint_stereo = 1; c.frame_length = 512; });
   add("mcc_js_bs4_8ch", [](Config& c) { c.channels = 8; c.mcc = 8; c.joint_stereo = 1; c.block_switching = 4; c.frame_length = 4096; });
   add("ltp", [](Config& c) { c.ltp = 1; c.frame_length = 4096; });
   add("ltp_mcc_bs1", [](Config& c) { c.ltp = 1; c.mcc = 2; c.block_switching = 1; c.frame_length = 4096; });
