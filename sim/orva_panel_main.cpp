@@ -1,7 +1,8 @@
 // orva-panel: the simulated front panel of a unit on the simulated board.
 //
 //   orva-panel serve              run the panel behind the unit's panel bus (until SIGINT/SIGTERM)
-//   orva-panel view               watch the display, LEDs and meters live and press keys
+//   orva-panel view               watch the display, LEDs, meters, GPIO lines and headphone volume
+//                                 live, press keys and open or close the contact inputs
 //   orva-panel state              print the panel state once
 //   orva-panel press KEY [frames] / down KEY / up KEY
 //   orva-panel wait TEXT [seconds]  wait until a display line shows TEXT (exit 1 on time-out)
@@ -16,7 +17,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -89,6 +93,51 @@ std::string meter_bar(const std::string& value)
     return out;
 }
 
+// The board's other outputs a person wants to see: GPIO lines and the headphone volume.
+std::string board_lines()
+{
+    namespace fs = std::filesystem;
+    std::string out = "GPIO";
+    std::error_code ec;
+    std::map<int, std::string> lines;
+    for (const auto& e : fs::directory_iterator(orva::unit_path("/sys/class/gpio"), ec)) {
+        const std::string name = e.path().filename().string();
+        if (name.rfind("gpio", 0) != 0 || name.size() <= 4 || !std::isdigit(static_cast<unsigned char>(name[4])))
+            continue;
+        auto first_word = [](const fs::path& p) {
+            std::ifstream in(p);
+            std::string w;
+            in >> w;
+            return w;
+        };
+        lines[std::atoi(name.c_str() + 4)] = first_word(e.path() / "direction") + "=" + first_word(e.path() / "value");
+    }
+    for (const auto& [n, v] : lines)
+        out += " " + std::to_string(n) + ":" + v;
+    std::ifstream hp(orva::unit_path("/dev/spidev0.3"));
+    std::string line, last;
+    while (std::getline(hp, line))
+        if (!line.empty())
+            last = line;
+    const auto tx = last.rfind("tx=");
+    out += "\r\nheadphone volume ";
+    out += tx != std::string::npos && last.size() >= tx + 5 ? std::to_string(std::stoi(last.substr(tx + 3, 2), nullptr, 16))
+                                                             : std::string("-");
+    return out + "\r\n";
+}
+
+// Contact inputs the viewer can close and open (active low).
+void toggle_input(int number)
+{
+    const std::string path = orva::unit_path("/sys/class/gpio/gpio" + std::to_string(number) + "/value");
+    std::ifstream in(path);
+    char c = '1';
+    if (!(in >> c))
+        return;
+    in.close();
+    std::ofstream(path, std::ios::trunc) << (c == '0' ? "1\n" : "0\n");
+}
+
 void draw(std::map<std::string, std::string>& st, const std::string& last_key)
 {
     std::string out = "\x1b[H\x1b[2J";
@@ -110,8 +159,9 @@ void draw(std::map<std::string, std::string>& st, const std::string& last_key)
     const char* names[] = {"IN  L", "IN  R", "OUT L", "OUT R"};
     for (int k = 0; k < 4; ++k)
         out += std::string(names[k]) + " " + meter_bar(st["meter" + std::to_string(k)]) + "\r\n";
+    out += "\r\n" + board_lines();
     out += "\r\nkeys: 0-9 * # + -  Enter=ENT  arrows=up/left/right  s=SET t=STATUS e=E/D d=DIAL"
-           " x=END m=MDIAL   q=quit\r\n";
+           " x=END m=MDIAL\r\n      c/v: close or open contact GPIO 168/174   q=quit\r\n";
     if (!last_key.empty())
         out += "sent: " + last_key + "\r\n";
     [[maybe_unused]] auto w = ::write(STDOUT_FILENO, out.data(), out.size());
@@ -150,6 +200,11 @@ int view()
             const std::string in(buf, static_cast<size_t>(n));
             if (in == "q" || in == "Q") {
                 quit = true;
+                continue;
+            }
+            if (in == "c" || in == "v") {
+                toggle_input(in == "c" ? 168 : 174);
+                last_key = in == "c" ? "contact 168" : "contact 174";
                 continue;
             }
             auto it = terminal_keys().find(in);

@@ -24,6 +24,7 @@ namespace {
 // What the kernel keeps per open spidev file.
 struct sim_device {
     bool socket = false;
+    std::string path;  // the socket of a simulated device
     uint8_t mode = 0;
     uint8_t bits = 8;
     uint32_t speed = 500000;
@@ -41,6 +42,50 @@ int fail(int err)
 bool send_all(int fd, const void* data, size_t length)
 {
     return ::send(fd, data, length, MSG_NOSIGNAL) == static_cast<ssize_t>(length);
+}
+
+int connect_device(const std::string& where)
+{
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    if (where.size() >= sizeof addr.sun_path)
+        return fail(ENAMETOOLONG);
+    std::memcpy(addr.sun_path, where.c_str(), where.size());
+    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        const int err = errno;
+        ::close(fd);
+        return fail(err);
+    }
+    return fd;
+}
+
+// A simulated device that was restarted (a new panel server) is connected again under the same
+// descriptor, as a board device stays where it is.
+bool reconnect(int fd, const std::string& where)
+{
+    const int fresh = connect_device(where);
+    if (fresh < 0)
+        return false;
+    const bool ok = ::dup3(fresh, fd, O_CLOEXEC) == fd;
+    ::close(fresh);
+    return ok;
+}
+
+// One request and its answer on a simulated device: the answer's length, or -1 with errno.
+ssize_t exchange(int fd, const std::vector<uint8_t>& msg, std::vector<uint8_t>& rx)
+{
+    if (!send_all(fd, msg.data(), msg.size()))
+        return -1;
+    ssize_t n;
+    do {
+        n = ::recv(fd, rx.data(), rx.size(), 0);
+    } while (n < 0 && errno == EINTR);
+    if (n == 0)
+        return fail(ECONNRESET);
+    return n;
 }
 
 int transfer(int fd, const sim_device& dev, const spi_ioc_transfer& x)
@@ -73,13 +118,10 @@ int transfer(int fd, const sim_device& dev, const spi_ioc_transfer& x)
     sim::spi_wire_header h{'X', dev.mode, bits, 0, speed, x.len};
     std::memcpy(msg.data(), &h, sizeof h);
     std::memcpy(msg.data() + sizeof h, tx.data(), x.len);
-    if (!send_all(fd, msg.data(), msg.size()))
-        return -1;
     std::vector<uint8_t> rx(x.len + 1);
-    ssize_t n;
-    do {
-        n = ::recv(fd, rx.data(), rx.size(), 0);
-    } while (n < 0 && errno == EINTR);
+    ssize_t n = exchange(fd, msg, rx);
+    if (n < 0 && (errno == EPIPE || errno == ECONNRESET || errno == ENOTCONN) && reconnect(fd, dev.path))
+        n = exchange(fd, msg, rx);
     if (n < 0)
         return -1;
     if (n != static_cast<ssize_t>(x.len))
@@ -151,20 +193,11 @@ int spidev_open(const char* path)
     sim_device dev;
     int fd;
     if (::stat(where.c_str(), &st) == 0 && S_ISSOCK(st.st_mode)) {
-        sockaddr_un addr{};
-        addr.sun_family = AF_UNIX;
-        if (where.size() >= sizeof addr.sun_path)
-            return fail(ENAMETOOLONG);
-        std::memcpy(addr.sun_path, where.c_str(), where.size());
-        fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+        fd = connect_device(where);
         if (fd < 0)
             return -1;
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-            const int err = errno;
-            ::close(fd);
-            return fail(err);
-        }
         dev.socket = true;
+        dev.path = where;
     } else {
         fd = ::open(where.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
         if (fd < 0)

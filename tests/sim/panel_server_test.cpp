@@ -136,3 +136,29 @@ TEST(SpidevLog, TransfersToAPlainDeviceAreRecorded)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PanelRestart, ARestartedPanelIsReachedAgainThroughTheSameDescriptor)
+{
+    orva::test::scoped_unit unit;
+    auto server = std::make_unique<panel_server>(unit.path("/dev/spidev4.0"), unit.path("/sys/class/gpio"));
+    server->start();
+    const int fd = orva::spidev_open("/dev/spidev4.0");
+    ASSERT_GE(fd, 0);
+    unit.write("/sys/class/gpio/gpio90/value", "1");
+    spi_ioc_transfer x{};
+    uint8_t b = 'A';
+    x.tx_buf = reinterpret_cast<uintptr_t>(&b);
+    x.len = 1;
+    ASSERT_EQ(orva::spidev_ioctl(fd, SPI_IOC_MESSAGE(1), &x), 1);
+    server.reset();
+    server = std::make_unique<panel_server>(unit.path("/dev/spidev4.0"), unit.path("/sys/class/gpio"));
+    server->start();
+    b = 'B';
+    EXPECT_EQ(orva::spidev_ioctl(fd, SPI_IOC_MESSAGE(1), &x), 1);
+    EXPECT_EQ(server->state().lines[0][0], 'B');
+    orva::spidev_close(fd);
+}
+
+}  // namespace
