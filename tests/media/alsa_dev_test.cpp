@@ -114,20 +114,20 @@ TEST_F(AlsaDev, TenSecondsBothWaysTakeTenSeconds) {
 }
 
 TEST_F(AlsaDev, WriteAfterUnderrunFailsOnceAndThenSucceeds) {
-  alsa_out out("default:CARD=orvaincom", 16000, 1, audio_dev::s16_le, 160, 640);
+  alsa_out out("default:CARD=orvaincom", 16000, 1, audio_dev::s16_le, 160, 1600);
   std::vector<int16_t> buf(160, 0);
   ASSERT_EQ(out.write(buf.data(), 160), 160);
   EXPECT_GT(out.used_size(), 0);
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // 10 ms were queued
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // 10 ms were queued
   EXPECT_EQ(out.write(buf.data(), 160), -EPIPE);
   EXPECT_EQ(out.write(buf.data(), 160), 160);
 }
 
 TEST_F(AlsaDev, ReadAfterOverrunFailsOnceAndThenSucceeds) {
-  alsa_in in("default:CARD=orvaincom", 16000, 1, audio_dev::s16_le, 160, 640);
+  alsa_in in("default:CARD=orvaincom", 16000, 1, audio_dev::s16_le, 160, 1600);
   std::vector<int16_t> buf(160);
   ASSERT_EQ(in.start(), 0);
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the buffer holds 40 ms
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));  // the buffer holds 100 ms
   EXPECT_EQ(in.read(buf.data(), 160), -EPIPE);
   EXPECT_EQ(in.read(buf.data(), 160), 160);
 }
