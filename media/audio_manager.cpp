@@ -14,7 +14,8 @@ audio_manager::audio_manager(media_listener* listener, bool main, const char* ca
     : audio_manager_base(listener, main, capture_name, playback_name, devices), m_ports(p), m_statistics(listener) {}
 
 audio_manager::~audio_manager() {
-  stop_rtp();
+  // No report to a controller that may itself be going away.
+  audio_manager_base::stop_rtp();
   audio_manager_base::stop_threads();
 }
 
@@ -62,6 +63,12 @@ int audio_manager::restart(codec* c, int in_periods, int out_periods, level_mete
   close_streams();
   m_statistics.frame_samples = c->frame_samples();
   m_statistics.sampling_frequency = c->sampling_frequency();
+  auto ramp_up = [&] {
+    for (int s = 0; s <= v && m_ports.hp_volume; ++s) {
+      m_ports.hp_volume->set(s);
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  };
   int r = 0;
   try {
     if (!open_streams(c, in_periods, out_periods))
@@ -69,8 +76,10 @@ int audio_manager::restart(codec* c, int in_periods, int out_periods, level_mete
     else if ((r = start_streams()) == 0)
       r = start_threads(c->sampling_frequency(), c->frame_samples(), meters);
   } catch (...) {
+    // A card that cannot be opened: nothing runs, and the headphones get their volume back.
     stop_threads();
     close_streams();
+    ramp_up();
     throw;
   }
   if (r == 0) {
@@ -80,10 +89,7 @@ int audio_manager::restart(codec* c, int in_periods, int out_periods, level_mete
     stop_threads();
     close_streams();
   }
-  for (int s = 0; s <= v && m_ports.hp_volume; ++s) {
-    m_ports.hp_volume->set(s);
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  ramp_up();
   return r;
 }
 

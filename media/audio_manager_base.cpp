@@ -259,6 +259,10 @@ void audio_manager_base::output_gain(const std::pair<float, float>& db) {
   apply_gains_to_threads();
 }
 
+std::pair<int, int> audio_manager_base::slipped_frames() const {
+  return m_out_thr ? std::make_pair(m_out_thr->inserted_frames(), m_out_thr->dropped_frames()) : std::make_pair(0, 0);
+}
+
 int audio_manager_base::sampling_frequency() const { return m_in_thr ? m_in_thr->sampling_frequency() : 0; }
 int audio_manager_base::frame_size() const { return m_in_thr ? m_in_thr->frame_size() : 0; }
 

@@ -75,6 +75,8 @@ class audio_manager_base {
   void buffer_ctrl_param(int smpls_dec, int smpls_stop);
 
   codec* current_codec() const { return m_codec; }
+  // Sample frames the playback thread's drift slip inserted and dropped (since its start).
+  std::pair<int, int> slipped_frames() const;
   packet_buffer& buffer() { return m_buffer; }
   int rtp_socket(int line) const { return m_socket[line & 1]; }
   // The first packet number the running send thread will use next (for tests and tools).

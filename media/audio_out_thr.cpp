@@ -216,7 +216,10 @@ std::vector<short> a_out_thr_base_f::resample(const std::vector<short>& frame) {
   }
   m_slip->slip_mode(mode == mode_increment ? slip::insert : mode == mode_decrement ? slip::drop : slip::none);
   m_slipped.clear();
-  m_slip->apply(m_slipped, frame);
+  const int out = m_slip->apply(m_slipped, frame);
+  const int in = static_cast<int>(frame.size()) / m_channels;
+  if (out > in) m_inserted += out - in;
+  if (out < in) m_dropped += in - out;
   return m_slipped;
 }
 

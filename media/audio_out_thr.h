@@ -49,6 +49,9 @@ class a_out_thr_base_f : public thread_function {
   int total_used_size() const;
   int buffering_samples() const { return m_buffering.load(); }
   resample_mode mode() const { return m_mode.load(); }
+  // Sample frames the drift slip has inserted and dropped since the thread started.
+  int inserted_frames() const { return m_inserted.load(); }
+  int dropped_frames() const { return m_dropped.load(); }
   void write_setting_log() const;
   stream_statistics* statistics() const { return m_statistics; }
 
@@ -80,6 +83,7 @@ class a_out_thr_base_f : public thread_function {
   int m_frame_count = 0;
   stream_statistics* m_statistics;
   std::atomic<int> m_buffering{0};
+  std::atomic<int> m_inserted{0}, m_dropped{0};
   std::atomic<bool> m_underflow_test{false};
   int m_channels, m_period;
   std::vector<short> m_frame, m_decoded, m_slipped;

@@ -49,6 +49,25 @@ inline size_t longest_exact_run(const std::vector<short>& out) {
   return best;
 }
 
+// Sample frames of `out` that lie in bit-exact runs of at least `min_run` frames.
+inline size_t exact_frames(const std::vector<short>& out, size_t min_run = 480) {
+  size_t total = 0, run = 0;
+  int64_t prev = -2;
+  for (size_t i = 0; i + 1 < out.size(); i += 2) {
+    const int r = out[i + 1] - 17;
+    int64_t p = -10;
+    if (r >= 0 && r % 1000 == 0 && r / 1000 < 64) p = (static_cast<int64_t>(r / 1000) << 16) | static_cast<uint16_t>(out[i]);
+    if (p >= 0 && p == prev + 1) {
+      ++run;
+    } else {
+      if (run >= min_run) total += run;
+      run = p >= 0 ? 1 : 0;
+    }
+    prev = p;
+  }
+  return run >= min_run ? total + run : total;
+}
+
 struct engine_side {
   explicit engine_side(card_settings in = {}, double out_ppm = 0)
       : cards(std::move(in), out_ppm), engine(&listener, true, "capture", "playback", {}, &cards) {}

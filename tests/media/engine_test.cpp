@@ -13,15 +13,18 @@ TEST(EngineLoopback, LpcmArrivesBitExactAfterStartUp) {
   codec* ca = a.start(audio_codec_LPCM);
   codec* cb = b.start(audio_codec_LPCM);
   const uint16_t pa = free_udp_port(), pb = free_udp_port();
-  ASSERT_EQ(a.stream_to(pa, pb, ca), 0);
-  ASSERT_EQ(b.stream_to(pb, pa, cb), 0);
+  // Twelve packets of buffer (the IP-call default) ride out a loaded test machine.
+  ASSERT_EQ(a.stream_to(pa, pb, ca, {12, 512, 256}), 0);
+  ASSERT_EQ(b.stream_to(pb, pa, cb, {12, 512, 256}), 0);
   ASSERT_TRUE(wait_for([&] { return b.listener.count(recording_listener::event::rtp_stat, 1) == 1; }, 10s));
   std::this_thread::sleep_for(3s);
   const auto played = b.cards.record->copy();
   a.engine.stop_rtp();
-  // At 48 kHz, 3 s of streaming less the start-up (buffering and the first slips) leaves well
-  // over 2 s that must be bit-exact.
-  EXPECT_GT(longest_exact_run(played), 2u * 48000u);
+  // Bit for bit: any fault of the path (byte order, channels, a sample lost or added) leaves no
+  // exact run at all. A stalled thread of a loaded test machine may break a run (a concealed
+  // packet, a slip), so: one run of over half a second, and most of the three seconds exact.
+  EXPECT_GT(longest_exact_run(played), 48000u / 2);
+  EXPECT_GT(exact_frames(played), 3u * 48000u / 2);
   EXPECT_TRUE(wait_for([&] { return b.listener.count(recording_listener::event::end_packet, 0) == 1; }, 2s));
   EXPECT_EQ(b.listener.count(recording_listener::event::rtp_stat, 1), 1) << "first packet reported once";
   EXPECT_EQ(b.listener.count(recording_listener::event::rtp_stat, 0), 0);
@@ -49,8 +52,8 @@ TEST(EngineLoopback, LossyCodecsCarryAToneAboveTheirThreshold) {
     ASSERT_GT(played.size(), 2u * 48000u);
     // The last second before the stop.
     const size_t frames = played.size() / 2;
-    EXPECT_GT(tone_snr_db(played, 2, 0, 1000, 48000, frames - 48000, 48000), r.min_snr) << r.id;
-    EXPECT_GT(tone_snr_db(played, 2, 1, 1000, 48000, frames - 48000, 48000), r.min_snr) << r.id;
+    EXPECT_GT(median_block_snr_db(played, 2, 0, 1000, 48000, frames - 48000, 48000, 960), r.min_snr) << r.id;
+    EXPECT_GT(median_block_snr_db(played, 2, 1, 1000, 48000, frames - 48000, 48000, 960), r.min_snr) << r.id;
   }
 }
 
@@ -157,8 +160,8 @@ TEST(EngineRtp, TwoLinesAlternateAndCarryDscp) {
   EXPECT_EQ(tos, 0x80);
   std::vector<int> seq0, seq1;
   for (int i = 0; i < 20; ++i) {
-    auto d0 = r0.receive(500ms);
-    auto d1 = r1.receive(500ms);
+    auto d0 = r0.receive(5s);
+    auto d1 = r1.receive(5s);
     ASSERT_FALSE(d0.empty());
     ASSERT_FALSE(d1.empty());
     seq0.push_back((d0[2] << 8) | d0[3]);
@@ -202,4 +205,94 @@ TEST(EngineRtp, TimeOutReportRacingAStopNeverUsesADeletedSender) {
     e.stop_rtp();
   }
   SUCCEED();
+}
+
+TEST(EngineIntercom, EightKilohertzMonoMuLawCarriesTheTone) {
+  // The intercom engine is the plain base engine on one card, mono at 8 kHz.
+  auto tone8k = [](int64_t pos, short* f, int channels) {
+    const double pi = std::acos(-1.0);
+    for (int c = 0; c < channels; ++c) f[c] = static_cast<short>(std::lround(8000 * std::sin(2 * pi * 1000.0 * pos / 8000.0)));
+  };
+  recording_listener la, lb;
+  fake_cards ca({0, tone8k}), cb;
+  codec_manager ma(128), mb(128);
+  audio_manager_base a(&la, false, "c", "p", &ca), b(&lb, false, "c", "p", &cb);
+  codec* c_a = ma.get(audio_codec_PCMU, true);
+  codec* c_b = mb.get(audio_codec_PCMU, true);
+  ASSERT_EQ(a.restart(c_a, 3, 3), 0);
+  ASSERT_EQ(b.restart(c_b, 3, 3), 0);
+  ASSERT_TRUE(wait_for([&] { return a.startable() && b.startable(); }, 5s));
+  const uint16_t pa = free_udp_port(), pb = free_udp_port();
+  ASSERT_EQ(a.start_rtp("127.0.0.1", &pb, &pa, 1, c_a, {16, 640, 320}), 0);
+  ASSERT_EQ(b.start_rtp("127.0.0.1", &pa, &pb, 1, c_b, {16, 640, 320}), 0);
+  ASSERT_TRUE(wait_for([&] { return lb.count(recording_listener::event::rtp_stat, 1) == 1; }, 10s));
+  std::this_thread::sleep_for(1500ms);
+  const auto played = cb.record->copy();
+  a.stop_rtp();
+  b.stop_rtp();
+  ASSERT_EQ(cb.record->channels, 1);
+  ASSERT_GT(played.size(), 8000u);
+  // G.711 on a -12 dBFS tone: about 38 dB; the base engine adds nothing lossy.
+  EXPECT_GT(median_block_snr_db(played, 1, 0, 1000, 8000, played.size() - 8000, 8000, 160), 33.0);
+}
+
+namespace {
+struct recording_volume : volume_port {
+  int v = 0;
+  std::vector<int> writes;
+  int get() const override { return v; }
+  int set(int x) override {
+    writes.push_back(x);
+    return v = x;
+  }
+};
+struct recording_line : output_line_port {
+  bool on = false;
+  int set(bool x) override {
+    on = x;
+    return 0;
+  }
+  bool get() const override { return on; }
+};
+struct no_cards : audio_device_factory {
+  std::unique_ptr<audio_in_dev> open_in(const char*, int, int, int, int) override {
+    throw std::system_error(ENOENT, std::system_category(), "snd_pcm_open");
+  }
+  std::unique_ptr<audio_out_dev> open_out(const char*, int, int, int, int) override { return nullptr; }
+};
+}  // namespace
+
+TEST(EngineMain, HeadphoneRampAndSourceLines) {
+  recording_volume vol;
+  recording_line hp, input;
+  recording_listener l;
+  fake_cards cards;
+  codec_manager codecs(128);
+  audio_manager e(&l, true, "c", "p", {&vol, &hp, &input}, &cards);
+  struct row { int volume; std::vector<int> writes; };
+  for (const row& r : {row{0, {0}}, row{3, {3, 2, 1, 0, 1, 2, 3}}}) {
+    vol.v = r.volume;
+    vol.writes.clear();
+    ASSERT_EQ(e.restart(codecs.get(audio_codec_LPCM, false), 3, 3), 0);
+    EXPECT_EQ(vol.writes, r.writes) << r.volume;
+  }
+  e.set_hp_src(0);
+  EXPECT_TRUE(hp.on);
+  EXPECT_EQ(e.get_hp_src(), 0);
+  e.set_hp_src(1);
+  EXPECT_FALSE(hp.on);
+  EXPECT_EQ(e.get_hp_src(), 1);
+  e.set_input_src(audio_src_analog);
+  EXPECT_TRUE(input.on);
+  EXPECT_EQ(e.get_input_src(), 1);
+  e.set_input_src(audio_src_digital);
+  EXPECT_EQ(e.get_input_src(), 0);
+  // A card that cannot be opened: the error comes out, nothing runs, the volume is back.
+  no_cards none;
+  audio_manager f(&l, true, "c", "p", {&vol, &hp, &input}, &none);
+  vol.v = 2;
+  vol.writes.clear();
+  EXPECT_THROW(f.restart(codecs.get(audio_codec_LPCM, false), 3, 3), std::system_error);
+  EXPECT_FALSE(f.startable());
+  EXPECT_EQ(vol.writes, (std::vector<int>{2, 1, 0, 1, 2}));
 }

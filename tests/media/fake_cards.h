@@ -23,8 +23,12 @@ using steady = std::chrono::steady_clock;
 using signal_fn = std::function<void(int64_t pos, short* frame, int channels)>;
 
 struct card_settings {
+  card_settings(double p = 0, signal_fn s = {}, std::function<void(int64_t, steady::time_point)> h = {})
+      : ppm(p), signal(std::move(s)), on_capture(std::move(h)) {}
   double ppm = 0;
   signal_fn signal;  // capture source; silence when empty
+  // Called for every read with the frame position and the time its first frame was captured.
+  std::function<void(int64_t pos, steady::time_point when)> on_capture;
 };
 
 class fake_card_base {
@@ -47,7 +51,8 @@ class fake_card_base {
 class fake_in : public audio_in_dev, public fake_card_base {
  public:
   fake_in(int rate, int channels, int period, int buffer, card_settings s)
-      : fake_card_base(rate, channels, period, buffer, s.ppm), m_signal(std::move(s.signal)) {}
+      : fake_card_base(rate, channels, period, buffer, s.ppm), m_signal(std::move(s.signal)),
+        m_on_capture(std::move(s.on_capture)) {}
   int open(const char*, int, int, format, int, int) override { return 0; }
   int close() override { return 0; }
   int start() override { return 0; }
@@ -64,6 +69,7 @@ class fake_in : public audio_in_dev, public fake_card_base {
       return -EPIPE;
     }
     std::this_thread::sleep_until(time_of(m_pos + frames));
+    if (m_on_capture) m_on_capture(m_pos, time_of(m_pos));
     short* out = static_cast<short*>(buffer);
     for (int i = 0; i < frames; ++i) {
       if (m_signal)
@@ -78,6 +84,7 @@ class fake_in : public audio_in_dev, public fake_card_base {
 
  private:
   signal_fn m_signal;
+  std::function<void(int64_t, steady::time_point)> m_on_capture;
   int64_t m_pos = 0;
 };
 
@@ -87,6 +94,8 @@ struct playback_record {
   std::vector<short> samples;
   int channels = 2;
   int underruns = 0;
+  // Per write: index in `samples` of its first sample and the time that sample is played.
+  std::vector<std::pair<size_t, steady::time_point>> marks;
   size_t max_samples = 48000 * 2 * 60;
   std::vector<short> copy() {
     std::lock_guard<std::mutex> l(mutex);
@@ -126,8 +135,10 @@ class fake_out : public audio_out_dev, public fake_card_base {
     {
       const short* in = static_cast<const short*>(buffer);
       std::lock_guard<std::mutex> l(m_rec->mutex);
-      if (m_rec->samples.size() < m_rec->max_samples)
+      if (m_rec->samples.size() < m_rec->max_samples) {
+        m_rec->marks.emplace_back(m_rec->samples.size(), time_of(m_start + m_written));
         m_rec->samples.insert(m_rec->samples.end(), in, in + static_cast<size_t>(frames) * m_channels);
+      }
     }
     m_written += frames;
     return frames;
