@@ -89,6 +89,16 @@ struct engine_side {
   }
 };
 
+// Real-time scenarios share this machine with other builds: a starved thread can spoil one run
+// (a capture overrun, a concealed packet). `scenario(last)` runs once and returns whether its
+// measures hold; it is repeated up to `tries` times, and only the last run's failures count. A
+// fault of the code fails every run.
+template <class Scenario>
+void realtime_tries(int tries, Scenario scenario) {
+  for (int i = 0; i < tries; ++i)
+    if (scenario(i == tries - 1)) return;
+}
+
 template <class Pred>
 bool wait_for(Pred p, std::chrono::milliseconds limit) {
   const auto end = std::chrono::steady_clock::now() + limit;

@@ -9,26 +9,33 @@ using namespace orva::test;
 using namespace std::chrono_literals;
 
 TEST(EngineLoopback, LpcmArrivesBitExactAfterStartUp) {
-  engine_side a({0, position_signal}), b;
-  codec* ca = a.start(audio_codec_LPCM);
-  codec* cb = b.start(audio_codec_LPCM);
-  const uint16_t pa = free_udp_port(), pb = free_udp_port();
-  // Twelve packets of buffer (the IP-call default) ride out a loaded test machine.
-  ASSERT_EQ(a.stream_to(pa, pb, ca, {12, 512, 256}), 0);
-  ASSERT_EQ(b.stream_to(pb, pa, cb, {12, 512, 256}), 0);
-  ASSERT_TRUE(wait_for([&] { return b.listener.count(recording_listener::event::rtp_stat, 1) == 1; }, 10s));
-  std::this_thread::sleep_for(3s);
-  const auto played = b.cards.record->copy();
-  a.engine.stop_rtp();
-  // Bit for bit: any fault of the path (byte order, channels, a sample lost or added) leaves no
-  // exact run at all. A stalled thread of a loaded test machine may break a run (a concealed
-  // packet, a slip), so: one run of over half a second, and most of the three seconds exact.
-  EXPECT_GT(longest_exact_run(played), 48000u / 2);
-  EXPECT_GT(exact_frames(played), 3u * 48000u / 2);
-  EXPECT_TRUE(wait_for([&] { return b.listener.count(recording_listener::event::end_packet, 0) == 1; }, 2s));
-  EXPECT_EQ(b.listener.count(recording_listener::event::rtp_stat, 1), 1) << "first packet reported once";
-  EXPECT_EQ(b.listener.count(recording_listener::event::rtp_stat, 0), 0);
-  b.engine.stop_rtp();
+  realtime_tries(3, [](bool last) {
+    engine_side a({0, position_signal}), b;
+    codec* ca = a.start(audio_codec_LPCM);
+    codec* cb = b.start(audio_codec_LPCM);
+    const uint16_t pa = free_udp_port(), pb = free_udp_port();
+    // Twelve packets of buffer (the IP-call default).
+    EXPECT_EQ(a.stream_to(pa, pb, ca, {12, 512, 256}), 0);
+    EXPECT_EQ(b.stream_to(pb, pa, cb, {12, 512, 256}), 0);
+    EXPECT_TRUE(wait_for([&] { return b.listener.count(recording_listener::event::rtp_stat, 1) == 1; }, 10s));
+    std::this_thread::sleep_for(3s);
+    const auto played = b.cards.record->copy();
+    a.engine.stop_rtp();
+    const bool ended = wait_for([&] { return b.listener.count(recording_listener::event::end_packet, 0) == 1; }, 2s);
+    b.engine.stop_rtp();
+    // Bit for bit: any fault of the path (byte order, channels, a sample lost or added) leaves
+    // no exact run at all; a stall may break a run, so: one run over half a second, and most of
+    // the three seconds exact.
+    const bool ok = longest_exact_run(played) > 48000u / 2 && exact_frames(played) > 3u * 48000u / 2;
+    if (ok || last) {
+      EXPECT_GT(longest_exact_run(played), 48000u / 2);
+      EXPECT_GT(exact_frames(played), 3u * 48000u / 2);
+      EXPECT_TRUE(ended) << "end packet reported";
+      EXPECT_EQ(b.listener.count(recording_listener::event::rtp_stat, 1), 1) << "first packet reported once";
+      EXPECT_EQ(b.listener.count(recording_listener::event::rtp_stat, 0), 0);
+    }
+    return ok;
+  });
 }
 
 TEST(EngineLoopback, LossyCodecsCarryAToneAboveTheirThreshold) {
@@ -37,23 +44,34 @@ TEST(EngineLoopback, LossyCodecsCarryAToneAboveTheirThreshold) {
   // concealed stream would fall far below it.
   struct row { int id; double min_snr; };
   for (const row& r : {row{audio_codec_PCMU, 30.0}, row{audio_codec_opus, 30.0}}) {
-    engine_side a({0, tone_signal(1000, 10000)}), b;
-    codec* ca = a.start(r.id);
-    codec* cb = b.start(r.id);
-    const uint16_t pa = free_udp_port(), pb = free_udp_port();
-    ASSERT_EQ(a.stream_to(pa, pb, ca), 0);
-    ASSERT_EQ(b.stream_to(pb, pa, cb), 0);
-    // The capture thread discards its first 100 periods (2 s of 960-frame periods).
-    ASSERT_TRUE(wait_for([&] { return b.listener.count(recording_listener::event::rtp_stat, 1) == 1; }, 10s));
-    std::this_thread::sleep_for(2000ms);
-    const auto played = b.cards.record->copy();
-    a.engine.stop_rtp();
-    b.engine.stop_rtp();
-    ASSERT_GT(played.size(), 2u * 48000u);
-    // The last second before the stop.
-    const size_t frames = played.size() / 2;
-    EXPECT_GT(median_block_snr_db(played, 2, 0, 1000, 48000, frames - 48000, 48000, 960), r.min_snr) << r.id;
-    EXPECT_GT(median_block_snr_db(played, 2, 1, 1000, 48000, frames - 48000, 48000, 960), r.min_snr) << r.id;
+    realtime_tries(3, [&](bool last) {
+      engine_side a({0, tone_signal(1000, 10000)}), b;
+      codec* ca = a.start(r.id);
+      codec* cb = b.start(r.id);
+      const uint16_t pa = free_udp_port(), pb = free_udp_port();
+      EXPECT_EQ(a.stream_to(pa, pb, ca), 0);
+      EXPECT_EQ(b.stream_to(pb, pa, cb), 0);
+      // The capture thread discards its first 100 periods (2 s of 960-frame periods).
+      EXPECT_TRUE(wait_for([&] { return b.listener.count(recording_listener::event::rtp_stat, 1) == 1; }, 10s));
+      std::this_thread::sleep_for(2000ms);
+      const auto played = b.cards.record->copy();
+      a.engine.stop_rtp();
+      b.engine.stop_rtp();
+      if (played.size() <= 2u * 48000u) {
+        EXPECT_FALSE(last) << "too little played";
+        return false;
+      }
+      // The last second before the stop.
+      const size_t frames = played.size() / 2;
+      const double l = median_block_snr_db(played, 2, 0, 1000, 48000, frames - 48000, 48000, 960);
+      const double rr = median_block_snr_db(played, 2, 1, 1000, 48000, frames - 48000, 48000, 960);
+      const bool ok = l > r.min_snr && rr > r.min_snr;
+      if (!ok && last) {
+        EXPECT_GT(l, r.min_snr) << r.id;
+        EXPECT_GT(rr, r.min_snr) << r.id;
+      }
+      return ok;
+    });
   }
 }
 
@@ -213,27 +231,36 @@ TEST(EngineIntercom, EightKilohertzMonoMuLawCarriesTheTone) {
     const double pi = std::acos(-1.0);
     for (int c = 0; c < channels; ++c) f[c] = static_cast<short>(std::lround(8000 * std::sin(2 * pi * 1000.0 * pos / 8000.0)));
   };
-  recording_listener la, lb;
-  fake_cards ca({0, tone8k}), cb;
-  codec_manager ma(128), mb(128);
-  audio_manager_base a(&la, false, "c", "p", &ca), b(&lb, false, "c", "p", &cb);
-  codec* c_a = ma.get(audio_codec_PCMU, true);
-  codec* c_b = mb.get(audio_codec_PCMU, true);
-  ASSERT_EQ(a.restart(c_a, 3, 3), 0);
-  ASSERT_EQ(b.restart(c_b, 3, 3), 0);
-  ASSERT_TRUE(wait_for([&] { return a.startable() && b.startable(); }, 5s));
-  const uint16_t pa = free_udp_port(), pb = free_udp_port();
-  ASSERT_EQ(a.start_rtp("127.0.0.1", &pb, &pa, 1, c_a, {16, 640, 320}), 0);
-  ASSERT_EQ(b.start_rtp("127.0.0.1", &pa, &pb, 1, c_b, {16, 640, 320}), 0);
-  ASSERT_TRUE(wait_for([&] { return lb.count(recording_listener::event::rtp_stat, 1) == 1; }, 10s));
-  std::this_thread::sleep_for(1500ms);
-  const auto played = cb.record->copy();
-  a.stop_rtp();
-  b.stop_rtp();
-  ASSERT_EQ(cb.record->channels, 1);
-  ASSERT_GT(played.size(), 8000u);
-  // G.711 on a -12 dBFS tone: about 38 dB; the base engine adds nothing lossy.
-  EXPECT_GT(median_block_snr_db(played, 1, 0, 1000, 8000, played.size() - 8000, 8000, 160), 33.0);
+  realtime_tries(3, [&](bool last) {
+    recording_listener la, lb;
+    fake_cards ca({0, tone8k}), cb;
+    codec_manager ma(128), mb(128);
+    audio_manager_base a(&la, false, "c", "p", &ca), b(&lb, false, "c", "p", &cb);
+    codec* c_a = ma.get(audio_codec_PCMU, true);
+    codec* c_b = mb.get(audio_codec_PCMU, true);
+    EXPECT_EQ(a.restart(c_a, 3, 3), 0);
+    EXPECT_EQ(b.restart(c_b, 3, 3), 0);
+    EXPECT_TRUE(wait_for([&] { return a.startable() && b.startable(); }, 5s));
+    const uint16_t pa = free_udp_port(), pb = free_udp_port();
+    EXPECT_EQ(a.start_rtp("127.0.0.1", &pb, &pa, 1, c_a, {16, 640, 320}), 0);
+    EXPECT_EQ(b.start_rtp("127.0.0.1", &pa, &pb, 1, c_b, {16, 640, 320}), 0);
+    EXPECT_TRUE(wait_for([&] { return lb.count(recording_listener::event::rtp_stat, 1) == 1; }, 10s));
+    std::this_thread::sleep_for(1500ms);
+    const auto played = cb.record->copy();
+    a.stop_rtp();
+    b.stop_rtp();
+    EXPECT_EQ(cb.record->channels, 1);
+    if (played.size() <= 8000u) {
+      EXPECT_FALSE(last) << "too little played";
+      return false;
+    }
+    // G.711 on a -12 dBFS tone: about 38 dB; the base engine adds nothing lossy.
+    const double snr = median_block_snr_db(played, 1, 0, 1000, 8000, played.size() - 8000, 8000, 160);
+    if (last) {
+      EXPECT_GT(snr, 33.0);
+    }
+    return snr > 33.0;
+  });
 }
 
 namespace {

@@ -37,47 +37,54 @@ TEST(UdpRelay, SameSeedSameImpairments) {
 }
 
 TEST(EngineThroughRelay, AudioKeepsFlowingAndLossesAreConcealedAndCounted) {
-  engine_side a({0, tone_signal(1000, 10000)}), b;
-  codec* ca = a.start(audio_codec_LPCM);
-  codec* cb = b.start(audio_codec_LPCM);
-  b.engine.statistics().start_delay = 50;
-  const uint16_t pa = free_udp_port(), pb = free_udp_port();
-  impairment imp;
-  imp.loss = 0.05;
-  imp.duplicate = 0.03;
-  imp.reorder = 0.05;
-  imp.reorder_ms = 8;
-  imp.delay_ms = 2;
-  imp.jitter_ms = 6;
-  imp.seed = 4;
-  udp_relay relay(pb, imp);
-  // Forty packets (107 ms) of buffer absorb the relay's jitter and reordering and the
-  // scheduling of a loaded test machine.
-  ASSERT_EQ(a.stream_to(pa, relay.port(), ca, {40, 1024, 512}), 0);
-  ASSERT_EQ(b.stream_to(pb, pa, cb, {40, 1024, 512}), 0);
-  ASSERT_TRUE(wait_for([&] { return b.listener.count(recording_listener::event::rtp_stat, 1) == 1; }, 10s));
-  std::this_thread::sleep_for(3s);
-  const auto played = b.cards.record->copy();
-  const relay_counts rc = relay.counts();
-  const int losses = b.engine.statistics().counter(stream_statistics::packet_losses);
-  a.engine.stop_rtp();
-  b.engine.stop_rtp();
-  ASSERT_GT(rc.dropped, 20);
-  ASSERT_GT(rc.duplicated, 5);
-  ASSERT_GT(rc.reordered, 20);
-  // Every 20 ms of the last two seconds carries the tone: concealment fills the gaps.
-  const size_t frames = played.size() / 2;
-  ASSERT_GT(frames, 2u * 48000u);
-  int quiet_blocks = 0;
-  for (size_t start = frames - 2 * 48000; start + 960 <= frames; start += 960) {
-    double e = 0;
-    for (size_t i = start; i < start + 960; ++i) e += double(played[2 * i]) * played[2 * i];
-    if (std::sqrt(e / 960) < 1000) ++quiet_blocks;
-  }
-  EXPECT_LE(quiet_blocks, 5);
-  // Each dropped packet is a loss; duplicates add none. (A test machine that stalls the
-  // playback thread adds underflows, so the upper bound is loose.)
-  EXPECT_GE(losses, rc.dropped / 2);
-  EXPECT_LE(losses, rc.dropped * 3 + 50);
-  EXPECT_GE(b.listener.count(recording_listener::event::command, 35), 1) << "the error indication was raised";
+  realtime_tries(3, [](bool last) {
+    engine_side a({0, tone_signal(1000, 10000)}), b;
+    codec* ca = a.start(audio_codec_LPCM);
+    codec* cb = b.start(audio_codec_LPCM);
+    b.engine.statistics().start_delay = 50;
+    const uint16_t pa = free_udp_port(), pb = free_udp_port();
+    impairment imp;
+    imp.loss = 0.05;
+    imp.duplicate = 0.03;
+    imp.reorder = 0.05;
+    imp.reorder_ms = 8;
+    imp.delay_ms = 2;
+    imp.jitter_ms = 6;
+    imp.seed = 4;
+    udp_relay relay(pb, imp);
+    // Forty packets (107 ms) of buffer absorb the relay's jitter and reordering.
+    EXPECT_EQ(a.stream_to(pa, relay.port(), ca, {40, 1024, 512}), 0);
+    EXPECT_EQ(b.stream_to(pb, pa, cb, {40, 1024, 512}), 0);
+    EXPECT_TRUE(wait_for([&] { return b.listener.count(recording_listener::event::rtp_stat, 1) == 1; }, 10s));
+    std::this_thread::sleep_for(3s);
+    const auto played = b.cards.record->copy();
+    const relay_counts rc = relay.counts();
+    const int losses = b.engine.statistics().counter(stream_statistics::packet_losses);
+    a.engine.stop_rtp();
+    b.engine.stop_rtp();
+    EXPECT_GT(rc.dropped, 20);
+    EXPECT_GT(rc.duplicated, 5);
+    EXPECT_GT(rc.reordered, 20);
+    // Every 20 ms of the last two seconds carries the tone: concealment fills the gaps.
+    const size_t frames = played.size() / 2;
+    int quiet_blocks = 100;
+    if (frames > 2u * 48000u) {
+      quiet_blocks = 0;
+      for (size_t start = frames - 2 * 48000; start + 960 <= frames; start += 960) {
+        double e = 0;
+        for (size_t i = start; i < start + 960; ++i) e += double(played[2 * i]) * played[2 * i];
+        if (std::sqrt(e / 960) < 1000) ++quiet_blocks;
+      }
+    }
+    // Each dropped packet is a loss; duplicates add none.
+    const bool raised = b.listener.count(recording_listener::event::command, 35) >= 1;
+    const bool ok = quiet_blocks <= 2 && losses >= rc.dropped / 2 && losses <= rc.dropped * 2 + 10 && raised;
+    if (last && !ok) {
+      EXPECT_LE(quiet_blocks, 2);
+      EXPECT_GE(losses, rc.dropped / 2);
+      EXPECT_LE(losses, rc.dropped * 2 + 10);
+      EXPECT_TRUE(raised) << "the error indication was raised";
+    }
+    return ok;
+  });
 }

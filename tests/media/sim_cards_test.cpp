@@ -38,22 +38,28 @@ class SimCards : public ::testing::Test {
 
 TEST_F(SimCards, LpcmIsBitExactBetweenTwoUnits) {
   cards(0, 0);
-  sim_unit a("unitA"), b("unitB");
-  start(a);
-  start(b);
-  const uint16_t pa = free_udp_port(), pb = free_udp_port();
-  const audio_manager_base::buffer_ctrl ctrl{12, 512, 256};
-  ASSERT_EQ(a.engine.start_rtp("127.0.0.1", &pb, &pa, 1, a.codecs.get(100, false), ctrl, 2000), 0);
-  ASSERT_EQ(b.engine.start_rtp("127.0.0.1", &pa, &pb, 1, b.codecs.get(100, false), ctrl, 2000), 0);
-  ASSERT_TRUE(wait_for([&] { return b.listener.count(recording_listener::event::rtp_stat, 1) == 1; }, 10s));
-  std::this_thread::sleep_for(3s);
-  a.engine.stop_rtp();
-  b.engine.stop_rtp();
-  b.engine.stop_threads();  // playback stopped: the card's file holds everything played
-  const wav_data w = read_wav(dir + "/b/sim/audio/orvadin-out.wav");
-  ASSERT_EQ(w.rate, 48000);
-  ASSERT_EQ(w.channels, 2);
-  // As over the test cards: one long exact run and most of the stream exact.
-  EXPECT_GT(longest_exact_run(w.samples), 48000u / 2);
-  EXPECT_GT(exact_frames(w.samples), 3u * 48000u / 2);
+  realtime_tries(3, [&](bool last) {
+    sim_unit a("unitA"), b("unitB");
+    start(a);
+    start(b);
+    const uint16_t pa = free_udp_port(), pb = free_udp_port();
+    const audio_manager_base::buffer_ctrl ctrl{12, 512, 256};
+    EXPECT_EQ(a.engine.start_rtp("127.0.0.1", &pb, &pa, 1, a.codecs.get(100, false), ctrl, 2000), 0);
+    EXPECT_EQ(b.engine.start_rtp("127.0.0.1", &pa, &pb, 1, b.codecs.get(100, false), ctrl, 2000), 0);
+    EXPECT_TRUE(wait_for([&] { return b.listener.count(recording_listener::event::rtp_stat, 1) == 1; }, 10s));
+    std::this_thread::sleep_for(3s);
+    a.engine.stop_rtp();
+    b.engine.stop_rtp();
+    b.engine.stop_threads();  // playback stopped: the card's file holds everything played
+    const wav_data w = read_wav(dir + "/b/sim/audio/orvadin-out.wav");
+    EXPECT_EQ(w.rate, 48000);
+    EXPECT_EQ(w.channels, 2);
+    // As over the test cards: one long exact run and most of the stream exact.
+    const bool ok = longest_exact_run(w.samples) > 48000u / 2 && exact_frames(w.samples) > 3u * 48000u / 2;
+    if (last && !ok) {
+      EXPECT_GT(longest_exact_run(w.samples), 48000u / 2);
+      EXPECT_GT(exact_frames(w.samples), 3u * 48000u / 2);
+    }
+    return ok;
+  });
 }
