@@ -15,6 +15,8 @@
 #include <alsa/asoundlib.h>
 #include <alsa/pcm_external.h>
 
+#include "wav_parse.h"
+
 #include <errno.h>
 #include <fcntl.h>
 #include <math.h>
@@ -58,16 +60,6 @@ static void audio_path(const snd_pcm_orva_t *o, const char *suffix, char *out, s
     snprintf(out, size, "%s/sim/audio/%s%s", o->root, o->card, suffix);
 }
 
-static uint32_t le32(const unsigned char *p)
-{
-    return p[0] | (p[1] << 8) | (p[2] << 16) | ((uint32_t)p[3] << 24);
-}
-
-static uint16_t le16(const unsigned char *p)
-{
-    return (uint16_t)(p[0] | (p[1] << 8));
-}
-
 static void put_le32(unsigned char *p, uint32_t v)
 {
     p[0] = v & 0xff;
@@ -86,8 +78,9 @@ static void put_le16(unsigned char *p, uint16_t v)
 static void load_source(snd_pcm_orva_t *o)
 {
     char path[1200];
-    unsigned char chunk[8], fmt[16];
-    unsigned channels = 0, bits = 0, format = 0;
+    unsigned char *file = NULL;
+    size_t len = 0, cap = MAX_SOURCE_BYTES + 64 * 1024;
+    struct orva_wav_pcm16 wav;
     FILE *f;
 
     free(o->source);
@@ -100,47 +93,25 @@ static void load_source(snd_pcm_orva_t *o)
     f = fopen(path, "rb");
     if (!f)
         return;
-    if (fread(chunk, 1, 8, f) != 8 || memcmp(chunk, "RIFF", 4) != 0 || fread(chunk, 1, 4, f) != 4 ||
-        memcmp(chunk, "WAVE", 4) != 0)
-        goto out;
-    while (fread(chunk, 1, 8, f) == 8) {
-        uint32_t size = le32(chunk + 4);
-        if (memcmp(chunk, "fmt ", 4) == 0 && size >= 16) {
-            if (fread(fmt, 1, 16, f) != 16)
-                goto out;
-            format = le16(fmt);
-            channels = le16(fmt + 2);
-            bits = le16(fmt + 14);
-            if (fseek(f, (long)(size - 16 + (size & 1)), SEEK_CUR) != 0)
-                goto out;
-        } else if (memcmp(chunk, "data", 4) == 0) {
-            size_t frames;
-            if ((format != 1 && format != 0xfffe) || bits != 16 || channels == 0 || channels > 16)
-                goto out;
-            if (size > MAX_SOURCE_BYTES)
-                size = MAX_SOURCE_BYTES;
-            frames = size / (2 * channels);
-            if (frames == 0)
-                goto out;
-            o->source = malloc(frames * channels * 2);
-            if (!o->source)
-                goto out;
-            frames = fread(o->source, 2 * channels, frames, f);
-            if (frames == 0) {
-                free(o->source);
-                o->source = NULL;
-                goto out;
-            }
-            /* The file is little-endian, as is every host this runs on. */
-            o->source_frames = frames;
-            o->source_channels = channels;
-            goto out;
-        } else if (fseek(f, (long)(size + (size & 1)), SEEK_CUR) != 0) {
-            goto out;
-        }
+    if (fseek(f, 0, SEEK_END) == 0) {
+        long size = ftell(f);
+        if (size > 0 && (unsigned long)size < cap)
+            cap = (size_t)size;
+        rewind(f);
     }
-out:
+    file = malloc(cap);
+    if (file)
+        len = fread(file, 1, cap, f);
     fclose(f);
+    if (file && orva_wav_find_pcm16(file, len, &wav) == 0) {
+        /* Samples move to the start of the block; the file is little-endian like every host. */
+        memmove(file, file + wav.data_offset, wav.frames * wav.channels * 2);
+        o->source = (int16_t *)file;
+        o->source_frames = wav.frames;
+        o->source_channels = wav.channels;
+        return;
+    }
+    free(file);
 }
 
 static void read_ppm_file(snd_pcm_orva_t *o)
