@@ -54,8 +54,19 @@ start_action parse_command_line(int argc, char** argv, FILE* out, FILE* err)
     return start_action::run;
 }
 
+namespace {
+std::atomic<controller_factory> g_default_factory{nullptr};
+}  // namespace
+
+void set_default_controller_factory(controller_factory factory)
+{
+    g_default_factory.store(factory);
+}
+
 std::unique_ptr<app_controller> make_app_controller(app_config& config, bool first_start)
 {
+    if (const controller_factory f = g_default_factory.load())
+        return f(config, first_start);
     return std::make_unique<app_controller>(config, first_start);
 }
 

@@ -19,6 +19,9 @@ start_action parse_command_line(int argc, char** argv, FILE* out = stdout, FILE*
 // Builds the controller for each round of the loop; `first_start` is true only the first time.
 using controller_factory = std::unique_ptr<app_controller> (*)(app_config& config, bool first_start);
 std::unique_ptr<app_controller> make_app_controller(app_config& config, bool first_start);
+// The program's controller: `make_app_controller` builds through `factory` once it is set (the
+// full unit controller installs itself this way; the application core alone builds the bare one).
+void set_default_controller_factory(controller_factory factory);
 
 // The whole of `main`: returns 0 only for -v. Otherwise runs controllers for ever; an
 // exception is logged and ends in the fatal-error display.
