@@ -125,6 +125,7 @@ const handler_row handler_table[] = {
     {appcmd_conn_by_gpio, &unit_controller::on_appcmd_conn_by_gpio},
     {appcmd_disconn_by_gpio, &unit_controller::on_appcmd_disconn_by_gpio},
     {appcmd_meter_udp, &unit_controller::on_appcmd_meter_udp},
+    {appcmd_websetting_file, &unit_controller::on_appcmd_websetting_file},
 };
 
 std::array<member_handler, appcmd_last + 1>& member_table()

@@ -114,6 +114,14 @@ public:
     void on_appcmd_conn_by_gpio(const command& c);
     void on_appcmd_disconn_by_gpio(const command& c);
     void on_appcmd_meter_udp(const command& c);
+    void on_appcmd_websetting_file(const command& c);
+
+    // The merge of a web-setting store into the unit's.
+    void apply_setting(const app_config& src);
+    void use_all_gpio(bool on);
+    void disable_optional_streams();
+    // The panel's error-message time in seconds as the web setting last gave it (-1: none).
+    int err_msg_seconds() const { return m_err_msg_s; }
 
 private:
     class ip_call_host_adapter;
@@ -128,6 +136,10 @@ private:
     void read_lan_settings();
     void send_dial_result(int result);
     void ip_call_dial(const std::string& address);
+    void copy_int(const app_config& src, const std::string& key);
+    void apply_setting_app(const app_config& src);
+    bool apply_setting_audio(const app_config& src);
+    void apply_setting_lan(const app_config& src, int lan);
 
     options m_options;
     std::unique_ptr<gpio_out_dev> m_ready;          // GPIO 93
@@ -163,6 +175,7 @@ private:
 
     mutable std::mutex m_panel_mutex;  // guards the serious-error texts (receive thread and main)
     std::string m_error_line1, m_error_line2;
+    int m_err_msg_s = -1;
 };
 
 // The factory that `orva700` runs.
