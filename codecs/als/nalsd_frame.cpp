@@ -420,16 +420,18 @@ int32_t DecodeFrameBody(NALSD_IMPL* dec, NALS_STREAM* in, uint32_t len, bool ra)
     return 0;
   }
   const bool joint = a.joint_stereo || js_switch;
-  uint32_t force_alone = 0;
+  // A pair whose first channel is marked independent is two single channels: the second
+  // reads its own bs_info and is decoded alone whatever its flag says.
+  bool second_alone = false;
   for (uint32_t c = 0; c < cn;) {
     uint32_t bits;
     if ((r = ReadBsInfo(dec, in, &bits))) return r;
     uint32_t nb = GetBlockPartition(bits & 0x7FFFFFFFu, a.frame_length, len, lengths);
     if (!nb) return NALS_ERR_PARTITION;
     bool alone_bit = dec->bs_info_bytes && (bits >> 31);
-    bool pair = joint && c + 1 < cn && !alone_bit && !force_alone;
-    if (force_alone) --force_alone;
-    if (joint && alone_bit && !force_alone) force_alone = 1;
+    bool pair = joint && c + 1 < cn && !alone_bit && !second_alone;
+    if (second_alone) second_alone = false;
+    else if (joint && !pair && c + 1 < cn) second_alone = true;
     if (!pair) {
       uint32_t offset = 0;
       for (uint32_t k = 0; k < nb; ++k) {

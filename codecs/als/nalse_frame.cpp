@@ -245,8 +245,10 @@ bool AllSixteen(const int32_t* w, int n) {
 
 // Chooses each normal channel's reference for one round; ref[t] = t means none. Returns the
 // levels (0 for channels that are nobody's reference).
+// A channel whose residual an earlier round changed is no reference: decoders that undo each
+// channel's stages against fully restored masters then agree with the stage-by-stage reading.
 void ChooseReferences(NALSE_IMPL* enc, const uint32_t* chans, uint32_t nch, uint32_t len,
-                      int32_t* ref, uint32_t* level) {
+                      int32_t* ref, uint32_t* level, const uint8_t* changed) {
   std::vector<uint32_t> normal;
   for (uint32_t i = 0; i < nch; ++i) {
     ref[i] = static_cast<int32_t>(i);
@@ -258,8 +260,11 @@ void ChooseReferences(NALSE_IMPL* enc, const uint32_t* chans, uint32_t nch, uint
     uint32_t a = normal[0], b = normal[1];
     double pa = GetPrecisePower(enc->ps[chans[a]].d, len, enc->prec_corr_shift);
     double pb = GetPrecisePower(enc->ps[chans[b]].d, len, enc->prec_corr_shift);
-    if (pa < pb) ref[b] = static_cast<int32_t>(a);
-    else ref[a] = static_cast<int32_t>(b);
+    bool a_ref = pa < pb;
+    if (a_ref && changed[a]) a_ref = false;
+    else if (!a_ref && changed[b]) a_ref = true;
+    if (a_ref && !changed[a]) ref[b] = static_cast<int32_t>(a);
+    else if (!a_ref && !changed[b]) ref[a] = static_cast<int32_t>(b);
   } else {
     const uint32_t m = static_cast<uint32_t>(normal.size());
     const uint32_t s = enc->int_resolution > 16 ? enc->int_resolution - 16 : 0;
@@ -284,7 +289,7 @@ void ChooseReferences(NALSE_IMPL* enc, const uint32_t* chans, uint32_t nch, uint
       for (uint32_t t = 0; t < m; ++t) {
         if (has_ref[t]) continue;
         for (uint32_t r = 0; r < m; ++r) {
-          if (r == t || tree[r] == tree[t] || e[r] <= 0) continue;
+          if (r == t || tree[r] == tree[t] || e[r] <= 0 || changed[normal[r]]) continue;
           double dist = e[t] - xm[t * m + r] * xm[t * m + r] / e[r];
           if (bt < 0 || dist < best) {
             best = dist;
@@ -329,9 +334,10 @@ int32_t CodeMccBlock(NALSE_IMPL* enc, uint32_t level, uint32_t block, const uint
   const uint32_t cap = AreaCap(enc, level);
   std::vector<int32_t> ref(nch);
   std::vector<uint32_t> lvl(nch);
+  std::vector<uint8_t> changed(nch, 0);
   for (uint32_t round = 0; round < enc->mcc_stages; ++round) {
     for (uint32_t i = 0; i < nch; ++i) enc->ps[chans[i]].power = 0;
-    ChooseReferences(enc, chans, nch, len, ref.data(), lvl.data());
+    ChooseReferences(enc, chans, nch, len, ref.data(), lvl.data(), changed.data());
     std::vector<MCC_STAGE> stage(nch);
     for (uint32_t i = 0; i < nch; ++i) {
       stage[i] = MCC_STAGE{0, static_cast<int32_t>(chans[i]), {16, 16, 16, 16, 16, 16}, 0};
@@ -389,6 +395,7 @@ int32_t CodeMccBlock(NALSE_IMPL* enc, uint32_t level, uint32_t block, const uint
         if (kept) {
           CopyBlock(bt, keep, enc->asc.max_order);
           bt->mcc -= 1;
+          changed[t] = 1;
         }
       }
     }
@@ -742,12 +749,12 @@ int32_t EncodeFrameCore(NALSE_IMPL* enc, NALS_STREAM* in, NALS_STREAM* out, uint
   }
   int32_t r = 0;
   if (!enc->mcc) {
-    if (!enc->asc.joint_stereo) {
+    if (!enc->js_coding) {
       r = EncodeFrameIndependent(enc, depth, len, ra, out);
     } else {
       r = EncodeFrameJointStereo(enc, depth, len, ra, out);
     }
-  } else if (!enc->asc.joint_stereo) {
+  } else if (!enc->js_coding) {
     uint32_t bits = 0;
     uint64_t total = 0;
     r = EncodeFrameMCC(enc, depth, len, ra, &bits, &total);

@@ -448,11 +448,14 @@ int32_t NALSE_Open(NALSE_IMPL* enc, const void* params, uint32_t params_size) {
       if (enc->mcc_mode == 0 && enc->mcc == 2 && enc->encoder_hint != 2) enc->mcc_mode = 1;
     }
   }
+  // A block carries at most channels - 1 stage entries: decoders read no more before the end bit.
+  if (enc->mcc && enc->mcc_stages > asc.channels - 1) enc->mcc_stages = asc.channels - 1;
   asc.mcc = enc->mcc ? 1 : 0;
   enc->nominal_cg_size = enc->mcc;
   v = 0;
   if (asc.channels >= 2) rd.Get(72, NALS_INFO_JOINT_STEREO, &v);
   asc.joint_stereo = v ? 1 : 0;
+  enc->js_coding = asc.joint_stereo;
   v = 0;
   rd.Get(80, NALS_INFO_LTP, &v);
   asc.ltp = v ? 1 : 0;
@@ -536,6 +539,10 @@ int32_t NALSE_Open(NALSE_IMPL* enc, const void* params, uint32_t params_size) {
   if (asc.block_switching >= 1 && asc.block_switching <= 3) enc->bs_info_bytes = 1;
   else if (asc.block_switching == 4) enc->bs_info_bytes = 2;
   else if (asc.block_switching == 5) enc->bs_info_bytes = 4;
+  // Widespread decoders pair channels 2/3, 4/5, ... whenever block switching is on and the
+  // joint-stereo flag is clear; with the flag set, every channel's bs_info marks it independent
+  // (top bit) and both readings of the stream agree. The channels are still coded one by one.
+  if (!enc->mcc && !asc.joint_stereo && asc.block_switching && asc.channels >= 4) asc.joint_stereo = 1;
   enc->ch_bits = asc.channels > 1 ? CeilLog2(asc.channels) : 1;
   enc->mcc_lag_bits = asc.frequency > 191999 ? 7 : asc.frequency > 95999 ? 6 : 5;
   enc->ltp_lag_bits = asc.frequency > 191999 ? 10 : asc.frequency > 95999 ? 9 : 8;
