@@ -52,8 +52,10 @@ public:
     std::vector<std::string> trace() const;
     void clear_trace();
 
-private:
+    // The answer to one message from a client (what run() sends back).
     std::string handle(const uint8_t* data, size_t length);
+
+private:
     std::string handle_text(const std::string& text);
     int selected() const;  // 1 display, 2 key/LED board, 0 none
 
