@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
@@ -126,6 +127,8 @@ const handler_row handler_table[] = {
     {appcmd_disconn_by_gpio, &unit_controller::on_appcmd_disconn_by_gpio},
     {appcmd_meter_udp, &unit_controller::on_appcmd_meter_udp},
     {appcmd_websetting_file, &unit_controller::on_appcmd_websetting_file},
+    {appcmd_change_ip_addr, &unit_controller::on_appcmd_change_ip_addr},
+    {appcmd_local_info, &unit_controller::on_appcmd_local_info},
 };
 
 std::array<member_handler, appcmd_last + 1>& member_table()
@@ -221,6 +224,7 @@ void unit_controller::construct(bool)
 {
     app_config& cfg = config();
     m_ready->set(false);
+    impedance(cfg.get<int>("audio.impedance"));
     read_lan_settings();
     m_codec_manager = std::make_unique<orva::codec_manager>(cfg.get<int>("audio.frame_length_samples"));
 
@@ -896,7 +900,8 @@ void unit_controller::send_mode()
 
 void unit_controller::on_appcmd_change_lan_stat(const command& c)
 {
-    if (c.data.size() != 8) {
+    // Byte 0 says up or down; the LAN watch adds the address (8 bytes in all).
+    if (c.data.empty() || c.data.size() > 8) {
         log_s.warn("on_appcmd_change_lan_stat: invalid data size %zu", c.data.size());
         return;
     }
@@ -972,7 +977,29 @@ void unit_controller::on_appcmd_rmtcmd_set_mode(const command& c)
         send_mode();
         return;
     }
-    app_mode(sip ? 0 : 1, true);
+    const int asked = sip ? 0 : 1;
+    if ((mode() == mode_sip ? 0 : 1) != asked) {
+        appcmd_change_ip_addr_data d{};
+        try {
+            network_manager lan("eth0");
+            if (sip) {
+                lan.set_dhcp();
+                d.recreate_service = 1;
+            } else {
+                const std::string ip = config().get<std::string>("LAN1.ip_addr");
+                const std::string mask = config().get<std::string>("LAN1.subnet_mask");
+                const std::string gw = config().get<std::string>("LAN1.gw_addr");
+                lan.set_static_addr(ip.c_str(), mask.c_str(), gw.c_str());
+                strncpy(d.address, ip.c_str(), sizeof d.address - 1);
+                strncpy(d.netmask, mask.c_str(), sizeof d.netmask - 1);
+                strncpy(d.gateway, gw.c_str(), sizeof d.gateway - 1);
+            }
+        } catch (const std::exception& e) {
+            log_s.error("app_controller: can't change the LAN1 address: %s", e.what());
+        }
+        on_appcmd_change_ip_addr(command(appcmd_change_ip_addr, &d, sizeof d));
+    }
+    app_mode(asked, true);
 }
 
 void unit_controller::on_appcmd_rmtcmd_rtp_stat(const command&)
@@ -1053,4 +1080,51 @@ void unit_controller::on_appcmd_meter_udp(const command& c)
         m_key_led->enable_meter_udp(&d.address);
     else
         m_key_led->disable_meter_udp();
+}
+
+void unit_controller::impedance(int mode)
+{
+    config().set("audio.impedance", mode != 0 ? 1 : 0);
+    try {
+        gpio_out_dev line(33, true);
+        line.set(mode != 0);
+    } catch (const std::exception& e) {
+        log_s.error("impedance: %s", e.what());
+    }
+    save_config_file();
+    log_s.info("set input impedance : %s", mode != 0 ? "HIGH" : "600ohm");
+}
+
+void unit_controller::on_appcmd_change_ip_addr(const command& c)
+{
+    if (c.data.size() != sizeof(appcmd_change_ip_addr_data)) {
+        log_s.warn("on_appcmd_change_ip_addr: invalid data size %zu", c.data.size());
+        return;
+    }
+    // No SIP service in this build: only the addresses are taken over.
+    set_led(key_LED::led_gw, 0);
+    try {
+        network_manager lan1("eth0");
+        config().set("LAN1.ip_addr", lan1.ip_address());
+        config().set("LAN1.subnet_mask", lan1.subnet_mask());
+        config().set("LAN1.gw_addr", lan1.gateway_addr());
+    } catch (const std::exception& e) {
+        log_s.warn("app_controller: LAN1 settings kept, no network service: %s", e.what());
+    }
+    save_config_file();
+    if (m_ip_call) {
+        const std::string a = config().get<std::string>("LAN1.ip_addr");
+        if (valid_ipv4(a))
+            m_ip_call->update_address(a);
+    }
+}
+
+void unit_controller::on_appcmd_local_info(const command&)
+{
+    // Without a SIP service there are no own numbers and no SIP identity.
+    printf("-------------------\n");
+    printf("local informations.\n");
+    printf("EXT  : %s\n", "");
+    printf("IP   : %s\n", "");
+    fflush(stdout);
 }

@@ -115,6 +115,10 @@ public:
     void on_appcmd_disconn_by_gpio(const command& c);
     void on_appcmd_meter_udp(const command& c);
     void on_appcmd_websetting_file(const command& c);
+    void on_appcmd_change_ip_addr(const command& c);
+    void on_appcmd_local_info(const command& c);
+    // Input impedance: GPIO 33 high for a non-zero mode; stored and written.
+    void impedance(int mode);
 
     // The merge of a web-setting store into the unit's.
     void apply_setting(const app_config& src);

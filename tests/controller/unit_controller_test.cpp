@@ -144,7 +144,7 @@ TEST_F(Controller, HandlersCheckTheirPayloadSize)
     log_capture log;
     const unsigned char three[3] = {1, 2, 3};
     const int ids[] = {appcmd_ip_call_status, appcmd_set_codec, appcmd_rmtcmd_reconnect, appcmd_error_status,
-                       appcmd_remote_term, appcmd_meter_udp, appcmd_change_lan_stat, appcmd_hp_src};
+                       appcmd_remote_term, appcmd_meter_udp, appcmd_hp_src, appcmd_change_ip_addr};
     for (int id : ids) {
         app_controller::dispatch_table()[id](*controller, command(id, three, sizeof three));
         EXPECT_NE(log.take().find("invalid data size 3"), std::string::npos) << id;
@@ -358,6 +358,83 @@ TEST_F(Controller, WebSettingThatIsNoIniStaysInPlace)
         *controller, command(appcmd_websetting_file, payload, sizeof payload)));
     EXPECT_TRUE(std::filesystem::exists(path));
     EXPECT_EQ(config.get<int>("audio.codec_id"), 97);
+}
+
+}  // namespace
+
+namespace {
+
+// With all GPIO lines given to the control link the error output is opened but never driven, and
+// the input impedance is applied at start.
+TEST_F(Controller, ErrorOutputLeftAloneWhenAllGpioAreContacts)
+{
+    config.set("control.use_all_gpio", 1);
+    config.set("audio.impedance", 1);
+    build();
+    EXPECT_EQ(unit.read("/sys/class/gpio/gpio33/value").substr(0, 1), "1");
+    const std::string before = unit.read("/sys/class/gpio/gpio102/value");
+    appcmd_error_status_data d{};
+    d.kind = 1;
+    d.value = 1;
+    controller->on_appcmd_error_status(command(appcmd_error_status, &d, sizeof d));
+    EXPECT_EQ(controller->led(key_LED::led_err), 8);
+    EXPECT_EQ(unit.read("/sys/class/gpio/gpio102/value"), before);
+}
+
+}  // namespace
+
+namespace {
+
+// A remote client drives the whole controller: each line goes through the command loop and its
+// answer comes back on the same connection.
+TEST_F(Controller, RemoteClientDrivesTheUnit)
+{
+    build();
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(controller->remote()->port());
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    timeval tv{0, 100000};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    std::string received;
+    // Runs the command loop and collects lines until `text` has arrived (or 10 s).
+    const auto until = [&](const std::string& text) {
+        const auto end = std::chrono::steady_clock::now() + 10s;
+        while (received.find(text) == std::string::npos && std::chrono::steady_clock::now() < end) {
+            run_pending();
+            char b[1024];
+            const ssize_t r = recv(fd, b, sizeof b, 0);
+            if (r > 0)
+                received.append(b, static_cast<std::size_t>(r));
+        }
+        return received.find(text) != std::string::npos;
+    };
+    const auto say = [&](const std::string& line) {
+        const std::string wire = line + "\r\n";
+        ASSERT_EQ(send(fd, wire.data(), wire.size(), 0), static_cast<ssize_t>(wire.size()));
+    };
+    EXPECT_TRUE(until("SETTING codec=CLEAR,incom=OFF\r\n"));  // on connect: status, then setting
+    EXPECT_NE(received.find("STATUS connection=idle,destination=,line="), std::string::npos);
+    say("MODE");
+    EXPECT_TRUE(until("MODE IP\r\n"));
+    say("SET codec=LPCM");
+    EXPECT_TRUE(until("SETTING codec=LPCM,incom=OFF\r\n"));
+    EXPECT_EQ(config.get<int>("audio.codec_id"), 100);
+    EXPECT_EQ(controller->main_engine().current_codec()->id(), 100);
+    say("RECONNECT OFF,times=3");
+    EXPECT_TRUE(until("RECONNECT OFF,times=3\r\n"));
+    say("RTP_STAT");
+    EXPECT_TRUE(until("RTP_STAT loss=0,overflow=0,underflow=0\r\n"));
+    say("RTP_TIMEOUT OFF");
+    EXPECT_TRUE(until("RTP_TIMEOUT OFF\r\n"));
+    say("DIAL 192.0.2.300");  // no address: refused
+    EXPECT_TRUE(until("DIAL_RESULT NG rejected\r\n"));
+    say("GET_STATUS");
+    received.clear();
+    EXPECT_TRUE(until("STATUS connection=idle"));
+    close(fd);
 }
 
 }  // namespace
