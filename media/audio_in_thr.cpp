@@ -101,12 +101,13 @@ int audio_in_thr_f::capture(std::vector<short>& frame) {
 }
 
 void audio_in_thr_f::set_test_sound(test_sound_id id) {
-  m_test_pos = 0;
+  m_test_restart = true;
   m_test_sound = id;
 }
 
 void audio_in_thr_f::apply_test_sound(std::vector<short>& f) {
   const test_sound_id id = m_test_sound.load();
+  if (m_test_restart.exchange(false)) m_test_pos = 0;
   if (id == test_sound_none) return;
   const size_t frames = f.size() / 2;
   if (id == test_sound_wav) {
@@ -150,7 +151,7 @@ int audio_in_thr_f::read_music_data() {
       samples.resize(n > 0 ? static_cast<size_t>(n) : 0);
       std::lock_guard<std::mutex> lock(m_music_mutex);
       m_test_music.swap(samples);
-      m_test_pos = 0;
+      m_test_restart = true;
     }
     sf_close(f);
   }

@@ -83,7 +83,8 @@ class audio_in_thr_f : public a_in_thr_base_f {
   level_meter_sink* m_meters;
   std::atomic<float> m_dig_base_gain{1.0f}, m_dig_left_gain{1.0f}, m_dig_right_gain{1.0f};
   std::atomic<test_sound_id> m_test_sound{test_sound_none};
-  size_t m_test_pos = 0;
+  size_t m_test_pos = 0;                   // capture thread only
+  std::atomic<bool> m_test_restart{false};  // set by the controller: restart the read position
   std::atomic<audio_src_e> m_input_src{audio_src_analog};
   stream_statistics* m_statistics;
   std::atomic<bool> m_overflow_test{false};

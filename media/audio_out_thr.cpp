@@ -43,6 +43,8 @@ void a_out_thr_base_f::prime_device() {
 }
 
 void a_out_thr_base_f::reset_stream_counters() {
+  // What the last stream left undecoded must not start the next one.
+  m_pcm.clear();
   m_decode_count = 0;
   m_decode_count_logged = -1;
   m_frame_count = 0;
