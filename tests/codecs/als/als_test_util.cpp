@@ -256,6 +256,9 @@ std::vector<Config> FeatureMatrix() {
   add("mcc2_stages", [](Config& c) { c.channels = 4; c.mcc = 4; c.mcc_stages = 2; c.mcc_mode = 0; });
   add("odd_frame_1000", [](Config& c) { c.frame_length = 1000; c.block_switching = 3; });
   add("threads", [](Config& c) { c.threads = 2; c.block_switching = 2; });
+  // Pairs of one frame mix separate and joint coding: a joint pair after a separate one.
+  add("js_mcc_7ch_bs5", [](Config& c) { c.channels = 7; c.frame_length = 1568; c.block_switching = 5; c.joint_stereo = 1; c.mcc = 6; c.mcc_mode = 2; c.mcc_stages = 2; c.ltp = 1; c.max_order = 74; c.coeff_table = 1; });
+  add("bs3_5ch_independent", [](Config& c) { c.channels = 5; c.block_switching = 3; c.frame_length = 1024; });
   add("sorted_4ch", [](Config& c) { c.channels = 4; c.positions = {2, 0, 3, 1}; });
   add("sorted_6ch_mcc", [](Config& c) { c.channels = 6; c.mcc = 6; c.positions = {5, 4, 3, 2, 1, 0}; });
   return m;
