@@ -217,9 +217,8 @@ std::string network_manager::subnet_mask() const
 
 std::string network_manager::gateway_addr() const
 {
-    if (m_device->has_ip4_config())
-        return m_device->gateway_addr();
-    return m_connection->gateway_addr();
+    std::string v = m_device->gateway_addr();
+    return v.empty() ? m_connection->gateway_addr() : v;
 }
 
 bool network_manager::commit(const char* what)

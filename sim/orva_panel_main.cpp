@@ -143,8 +143,15 @@ void draw(std::map<std::string, std::string>& st, const std::string& last_key)
     std::string out = "\x1b[H\x1b[2J";
     out += "ORVA-700 front panel   unit " + orva::unit_root() + "   frames " + st["frames"] + "\r\n";
     out += "+--------------------+\r\n";
-    out += "|" + st["line1"] + "|\r\n";
-    out += "|" + st["line2"] + "|\r\n";
+    // The cursor, when the display shows it, in reverse video.
+    int cur_line = 0, cur_col = 0, shown = 0;
+    std::istringstream(st["cursor"]) >> cur_line >> cur_col >> shown;
+    for (int line = 0; line < 2; ++line) {
+        std::string text = st[line ? "line2" : "line1"];
+        if (shown && cur_line == line && cur_col >= 0 && cur_col < static_cast<int>(text.size()))
+            text = text.substr(0, cur_col) + "\x1b[7m" + text[cur_col] + "\x1b[0m" + text.substr(cur_col + 1);
+        out += "|" + text + "|\r\n";
+    }
     out += "+--------------------+   cursor " + st["cursor"] + "  buzzer " + st["buzzer"] + "\r\n\r\n";
     std::istringstream leds(st["leds"]);
     std::string item, row;
