@@ -66,6 +66,23 @@ public:
     void toggle_hp_src();
     void reconnect_enable(bool on) { config().set("reconnect.enable", on ? 1 : 0); }
     void reconnect_times(int n);
+    // Panel-menu setters (panel thread).
+    int change_hp_volume(int step);
+    int set_pkts_for_pback(int codec_id, int mode, int packets);
+    int set_pkts_for_pback(int codec_id, int packets) { return set_pkts_for_pback(codec_id, mode(), packets); }
+    int set_ms_for_pback(int codec_id, int mode, int ms);
+    int get_ms_for_pback(int codec_id, int mode) const;
+    void set_incom_enable(bool on);
+    void set_control_enable(bool on);
+    bool video_enable(int mode);
+    bool baudrate(int speed);
+    void analog_in_gain(const std::pair<float, float>& db);
+    void digital_in_gain(const std::pair<float, float>& db);
+    void output_gain(const std::pair<float, float>& db);
+    void incom_gain(const std::pair<float, float>& db);
+    void contact_address(const std::string& address);
+    void set_test_sound(int id);
+    void restore_default_settings();
     void restore_config();
     void restore_audio_config();
 

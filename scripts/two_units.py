@@ -311,6 +311,15 @@ def main():
                 failures.append("no idle STATUS after DISCONNECT")
             if res["lock_after"]:
                 failures.append("lock directory left after the call")
+            # The far end ended too: B's engine went back to IDLE and its lock directory went.
+            log_b = open(rb + "/var/log/orva700.log", errors="replace").read()
+            after = log_b[log_b.find("IP-call: status CONNECT"):]
+            ended_b = "IP-call: status IDLE" in after
+            print("== unit B: call %s" % ("ended by the DISCONNECT" if ended_b else "NOT ended"))
+            if not ended_b:
+                failures.append("B did not end the call")
+            if os.path.isdir(rb + "/opt/QM/websetting/lockdir"):
+                failures.append("B's lock directory left after the call")
         rot = "DISABLE ROTATION" in log_a and "ENABLE ROTATION" in log_a
         print("== unit A's log stream: ROTATION lines %s" % ("present" if rot else "MISSING"))
         if not rot:

@@ -438,3 +438,44 @@ TEST_F(Controller, RemoteClientDrivesTheUnit)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Controller, PanelSetters)
+{
+    build();
+    log_capture log;
+    EXPECT_FALSE(controller->baudrate(1200));
+    EXPECT_NE(log.take().find("W invalid baudrate 1200"), std::string::npos);
+    EXPECT_TRUE(controller->baudrate(38400));
+    EXPECT_EQ(config.get<int>("comm.speed"), 38400);
+    EXPECT_FALSE(controller->video_enable(3));
+    EXPECT_NE(log.take().find("W illegal video mode : 3"), std::string::npos);
+    EXPECT_TRUE(controller->video_enable(2));
+    EXPECT_NE(log.take().find("video mode = receive"), std::string::npos);
+
+    // Playback buffer by packets and by milliseconds (LDALS: 128 samples at 48 kHz).
+    EXPECT_EQ(controller->set_pkts_for_pback(98, 1, 5), 0);
+    EXPECT_EQ(controller->set_ms_for_pback(97, 1, 32), 1);
+    EXPECT_EQ(config.get<int>("buffer.ip_clear"), 12);
+    EXPECT_EQ(controller->get_ms_for_pback(97, 1), 32);
+    EXPECT_EQ(controller->set_pkts_for_pback(0, 0, 7), 1);
+    EXPECT_EQ(config.get<int>("buffer.ngn_tel"), 7);
+
+    controller->output_gain({1.5f, -2.0f});
+    EXPECT_EQ(config.get<float>("audio.out_l_gain"), 1.5f);
+    EXPECT_EQ(config.get<float>("audio.out_r_gain"), -2.0f);
+    controller->contact_address("192.0.2.9");
+    EXPECT_EQ(config.get<std::string>("ip_call.contact_addr"), "192.0.2.9");
+    controller->set_incom_enable(true);
+    EXPECT_NE(log.take().find("incom mode = ON"), std::string::npos);
+
+    controller->restore_default_settings();
+    EXPECT_EQ(config.get<int>("comm.speed"), 9600);
+    bool quit = false;
+    while (controller->queue().size() > 0)
+        quit = quit || controller->queue().wait_pop().id == appcmd_quit;
+    EXPECT_TRUE(quit) << "command 1 rebuilds the controller";
+}
+
+}  // namespace
