@@ -274,7 +274,6 @@ int32_t AllocateAll(NALSE_IMPL* enc) {
   const uint32_t levels = enc->asc.block_switching + 1;
   uint64_t fbs = ((uint64_t{n >> enc->asc.block_switching} * (enc->int_resolution / 8 + 1) + p * 4ull + 136)
                   << enc->asc.block_switching);
-  fbs = (fbs + 15) & ~uint64_t{15};
   if (fbs > 0x7FFFFFFF) return NALS_ERR_MEMORY;
   enc->frame_buffer_size = static_cast<uint32_t>(fbs);
   enc->x = static_cast<SAMPLE_BUFFER*>(AllocZero(uint64_t{c} * sizeof(SAMPLE_BUFFER)));

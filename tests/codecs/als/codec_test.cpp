@@ -698,3 +698,27 @@ TEST(AlsDecoderFrame, EightBitConstantIsOffsetBy128) {
   EXPECT_EQ(NALSD_DecodeFrameOnMemoryInterleaved(dec, cut, 1, nullptr, pcm, &samples, 0), NALS_ERR_READ);
   NALSD_Destroy(dec);
 }
+
+// The size the host reserves from NALSE_GetMaximumFrameSize holds every frame, even of
+// full-scale noise and of a block too large for its area that is coded again without
+// prediction.
+TEST(AlsEncoder, MaximumFrameSizeHoldsNoise) {
+  for (uint32_t res : {16u, 24u}) {
+    NALSE_PARAMS p = LowDelayParams();
+    p.resolution = res;
+    EncoderFixture f(p);
+    ASSERT_EQ(f.open_result, 0);
+    uint32_t max = 0;
+    ASSERT_EQ(NALSE_GetMaximumFrameSize(f.enc, &max), 0);
+    std::vector<uint8_t> pcm(256 * 2 * (res / 8));
+    uint32_t seed = 7;
+    for (auto& b : pcm) b = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 24);
+    // A square wave at full scale drives high orders to large residuals.
+    for (size_t i = 0; i < 64; ++i) pcm[i * (res / 8) * 2 + res / 8 - 1] = (i / 4) % 2 ? 0x7F : 0x80;
+    std::vector<uint8_t> out(max);
+    uint32_t n = 0;
+    for (int frame = 0; frame < 4; ++frame)
+      ASSERT_EQ(NALSE_EncodeFrameOnMemory(f.enc, pcm.data(), 256, out.data(), max, &n), 0) << res;
+    EXPECT_LE(n, max);
+  }
+}

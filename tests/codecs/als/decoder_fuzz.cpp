@@ -10,7 +10,7 @@
 namespace {
 
 size_t g_in_use = 0;
-constexpr size_t kBudget = 64u << 20;
+constexpr size_t kBudget = 16u << 20;
 
 void* BoundedAlloc(uint32_t, uint32_t, uint32_t size) {
   if (g_in_use + size + 16 > kBudget) return nullptr;

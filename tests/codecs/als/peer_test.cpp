@@ -264,7 +264,7 @@ TEST(AlsPeerEdges, RandomConfigurations) {
     state = state * 1664525u + 1013904223u;
     return (state >> 8) % n;
   };
-  const int rounds = std::getenv("ALS_PEER_ROUNDS") ? std::atoi(std::getenv("ALS_PEER_ROUNDS")) : 40;
+  const int rounds = std::getenv("ALS_PEER_ROUNDS") ? std::atoi(std::getenv("ALS_PEER_ROUNDS")) : 100;
   for (int round = 0; round < rounds; ++round) {
     Config c;
     c.channels = 1 + next(8);
