@@ -479,3 +479,36 @@ TEST_F(Controller, PanelSetters)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Controller, ModeAndLanLink)
+{
+    build();
+    run_pending();
+    // Not idle: the mode stays.
+    controller->set_status(comm_status::IP_CONNECT);
+    const uint8_t sip = 1;
+    controller->on_appcmd_rmtcmd_set_mode(command(appcmd_rmtcmd_set_mode, &sip, 1));
+    EXPECT_EQ(controller->mode(), unit_controller::mode_ip_call);
+    controller->set_status(comm_status::IDLE);
+    controller->on_appcmd_rmtcmd_set_mode(command(appcmd_rmtcmd_set_mode, &sip, 1));
+    EXPECT_EQ(controller->mode(), unit_controller::mode_sip);
+    EXPECT_EQ(config.get<int>("application.mode"), 0);
+    EXPECT_EQ(controller->led(key_LED::led_ngn), 1);
+    EXPECT_EQ(controller->led(key_LED::led_ipc), 0);
+
+    // Link down in SIP mode empties the LAN1 keys in the file; up lights the LAN lamp again.
+    unsigned char down[8] = {};
+    controller->on_appcmd_change_lan_stat(command(appcmd_change_lan_stat, down, sizeof down));
+    EXPECT_EQ(controller->led(key_LED::led_lan), 0);
+    EXPECT_EQ(config.get<std::string>("LAN1.ip_addr"), "");
+    app_config stored;
+    stored.read_file(config.filename().c_str());
+    EXPECT_EQ(stored.get<std::string>("LAN1.ip_addr"), "");
+    unsigned char up[1] = {1};
+    controller->on_appcmd_change_lan_stat(command(appcmd_change_lan_stat, up, sizeof up));
+    EXPECT_EQ(controller->led(key_LED::led_lan), 0x20);
+}
+
+}  // namespace
