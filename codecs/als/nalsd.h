@@ -87,6 +87,9 @@ int32_t NALSD_DecodeFrameOnMemoryInterleaved(NALSD_IMPL* dec, const void* bytes,
                                              int32_t little_endian);
 int32_t NALSD_InitCRC32(NALSD_IMPL* dec);
 
+/* The host moved one of the instance's blocks (same contents): 1 when it was one of them. */
+int32_t NALSD_MemoryMoved(NALSD_IMPL* dec, void* old_address, void* new_address);
+
 int32_t NALSD_InitLpcInfo(NALSD_IMPL* dec, NALSD_LPC_INFO* info);
 int32_t NALSD_GetLpcInfo(NALSD_IMPL* dec, NALSD_LPC_INFO* info);
 int32_t NALSD_DestroyLpcInfo(NALSD_IMPL* dec, NALSD_LPC_INFO* info);

@@ -319,3 +319,25 @@ int32_t NALSD_Destroy(NALSD_IMPL* dec) {
 }
 
 }  // extern "C"
+
+extern "C" int32_t NALSD_MemoryMoved(NALSD_IMPL* dec, void* old_address, void* new_address) {
+  if (!dec || !old_address || !new_address) return 0;
+  void** slots[] = {reinterpret_cast<void**>(&dec->x), reinterpret_cast<void**>(&dec->history),
+                    reinterpret_cast<void**>(&dec->hist_save), reinterpret_cast<void**>(&dec->js_save),
+                    reinterpret_cast<void**>(&dec->blocks), reinterpret_cast<void**>(&dec->parcor),
+                    reinterpret_cast<void**>(&dec->lpc_order), reinterpret_cast<void**>(&dec->staging),
+                    reinterpret_cast<void**>(&dec->block_lengths),
+                    reinterpret_cast<void**>(&dec->asc.channel_positions)};
+  for (void** slot : slots)
+    if (*slot == old_address) {
+      *slot = new_address;
+      return 1;
+    }
+  if (dec->x)
+    for (uint32_t c = 0; c < dec->asc.channels; ++c)
+      if (dec->x[c] == old_address) {
+        dec->x[c] = static_cast<int32_t*>(new_address);
+        return 1;
+      }
+  return 0;
+}

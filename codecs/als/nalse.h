@@ -92,6 +92,10 @@ int32_t NALSE_SetLsbForthShift(NALSE_IMPL* enc, uint32_t shift);
 /* Restarts the CRC of the input. */
 int32_t NALSE_InitCRC32(NALSE_IMPL* enc);
 
+/* The host moved one of the instance's blocks (same contents): the member that held the old
+ * address takes the new one. 1 when found, else 0. */
+int32_t NALSE_MemoryMoved(NALSE_IMPL* enc, void* old_address, void* new_address);
+
 /* Encoder memory blocks: every allocation of the encoder goes through these. */
 void* NALSE_Alloc(uint32_t space, uint32_t kind, uint32_t size);
 void NALSE_Free(void* payload);

@@ -682,3 +682,31 @@ int32_t NALSE_EncodeFrame(NALSE_IMPL* enc, NALS_STREAM* in, NALS_STREAM* out, ui
 }
 
 }  // extern "C"
+
+extern "C" int32_t NALSE_MemoryMoved(NALSE_IMPL* enc, void* old_address, void* new_address) {
+  if (!enc || !old_address || !new_address) return 0;
+  void** slots[] = {reinterpret_cast<void**>(&enc->x_overlaps), reinterpret_cast<void**>(&enc->hist_save),
+                    reinterpret_cast<void**>(&enc->x), reinterpret_cast<void**>(&enc->diff),
+                    reinterpret_cast<void**>(&enc->ps), reinterpret_cast<void**>(&enc->pj),
+                    reinterpret_cast<void**>(&enc->pltp), reinterpret_cast<void**>(&enc->fb),
+                    reinterpret_cast<void**>(&enc->sizes), reinterpret_cast<void**>(&enc->fb_temp),
+                    reinterpret_cast<void**>(&enc->fb_js), reinterpret_cast<void**>(&enc->staging),
+                    reinterpret_cast<void**>(&enc->rau_sizes), reinterpret_cast<void**>(&enc->cof),
+                    reinterpret_cast<void**>(&enc->lpc.r), reinterpret_cast<void**>(&enc->lpc.a),
+                    reinterpret_cast<void**>(&enc->lpc.acf.taper), reinterpret_cast<void**>(&enc->lpc.acf.work),
+                    reinterpret_cast<void**>(&enc->ltp_acf.work), reinterpret_cast<void**>(&enc->ltp_rxx),
+                    reinterpret_cast<void**>(&enc->asc.channel_positions)};
+  for (void** slot : slots)
+    if (*slot == old_address) {
+      *slot = new_address;
+      return 1;
+    }
+  if (enc->x)
+    for (uint32_t c = 0; c < enc->asc.channels; ++c)
+      if (enc->x[c].buffer == old_address) {
+        enc->x[c].buffer = static_cast<int32_t*>(new_address);
+        enc->x[c].start = enc->x[c].buffer + enc->asc.max_order;
+        return 1;
+      }
+  return 0;
+}

@@ -722,3 +722,26 @@ TEST(AlsEncoder, MaximumFrameSizeHoldsNoise) {
     EXPECT_LE(n, max);
   }
 }
+
+TEST(AlsRecords, MovedBlocksAreFollowed) {
+  EncoderFixture f(LowDelayParams());
+  ASSERT_EQ(f.open_result, 0);
+  int32_t* old = f.enc->cof;
+  uint32_t size = NALSE_GetMemoryBlockSize(old);
+  auto* moved = static_cast<int32_t*>(nals::AllocAligned(size));
+  std::memcpy(moved, old, size);
+  EXPECT_EQ(NALSE_MemoryMoved(f.enc, old, moved), 1);
+  EXPECT_EQ(f.enc->cof, moved);
+  NALSE_Free(old);
+  int32_t local = 0;
+  EXPECT_EQ(NALSE_MemoryMoved(f.enc, &local, moved), 0);
+  EXPECT_EQ(NALSE_MemoryMoved(nullptr, old, moved), 0);
+  Config c;
+  auto pcm = alstest::MakePcm(c, 256);
+  std::vector<uint8_t> out(4096);
+  EXPECT_EQ(NALSE_EncodeFrameOnMemory(f.enc, pcm.data(), 256, out.data(), 4096, nullptr), 0);
+  NALSD_IMPL* dec = nullptr;
+  ASSERT_EQ(NALSD_Init(&dec, alstest::Alloc, alstest::Free), 0);
+  EXPECT_EQ(NALSD_MemoryMoved(dec, &local, &local), 0);
+  NALSD_Destroy(dec);
+}
