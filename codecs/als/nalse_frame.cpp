@@ -319,6 +319,47 @@ void ChooseReferences(NALSE_IMPL* enc, const uint32_t* chans, uint32_t nch, uint
   }
 }
 
+// Estimated bits of a target coded against a reference with three taps, or plain when that
+// is smaller; the reference's own cost is added, so both directions of a pair compare.
+uint64_t PairCost(NALSE_IMPL* enc, BLOCK_PARAM* bt, BLOCK_PARAM* br, int32_t master, uint32_t len) {
+  uint64_t target = EstimateCodedSize(enc, bt);
+  MCC_STAGE st{3, master, {16, 16, 16, 16, 16, 16}, 0};
+  double power = 0;  // a private cache: the reference's own belongs to the coding that follows
+  MCC_GetGamma_3tap(br->d, &power, bt->d, len, st.w, enc->prec_corr_shift);
+  if (!AllSixteen(st.w, 3) && FitsDecoderSum(enc, br->d, len, st)) {
+    BLOCK_PARAM* trial = &enc->pj[1];
+    CopyBlock(trial, bt, enc->asc.max_order);
+    MCC_Synthesize(br->d, bt->d, len, st, trial->d);
+    uint64_t mcc = EstimateCodedSize(enc, trial) + 1 + enc->ch_bits + 1 + 3 + 4 + 3;
+    if (mcc < target) target = mcc;
+  }
+  return EstimateCodedSize(enc, br) + target;
+}
+
+// The quieter channel of a pair is the first choice of reference, but then the louder target
+// needs weights beyond the table (more than 1.6 times the reference is only partly removed)
+// and keeps its own uncompensated first and last samples; the other direction is taken when
+// it is estimated smaller.
+void PreferCheaperDirection(NALSE_IMPL* enc, const uint32_t* chans, uint32_t nch, uint32_t len,
+                            int32_t* ref, uint32_t* level, const uint8_t* changed) {
+  uint32_t normal = 0, pairs = 0, t = 0;
+  for (uint32_t i = 0; i < nch; ++i) {
+    if (enc->ps[chans[i]].type == BLOCK_NORMAL) ++normal;
+    if (ref[i] != static_cast<int32_t>(i)) ++pairs, t = i;
+  }
+  if (normal != 2 || pairs != 1 || changed[t]) return;
+  const uint32_t r = static_cast<uint32_t>(ref[t]);
+  BLOCK_PARAM* bt = &enc->ps[chans[t]];
+  BLOCK_PARAM* br = &enc->ps[chans[r]];
+  uint64_t as_chosen = PairCost(enc, bt, br, static_cast<int32_t>(chans[r]), len);
+  uint64_t swapped = PairCost(enc, br, bt, static_cast<int32_t>(chans[t]), len);
+  if (swapped >= as_chosen) return;
+  ref[t] = static_cast<int32_t>(t);
+  ref[r] = static_cast<int32_t>(t);
+  level[r] = 0;
+  level[t] = 1;
+}
+
 // One block of every channel of an MCC group, coded into set 0.
 int32_t CodeMccBlock(NALSE_IMPL* enc, uint32_t level, uint32_t block, const uint32_t* chans,
                      uint32_t nch, uint32_t len, bool ra) {
@@ -338,6 +379,7 @@ int32_t CodeMccBlock(NALSE_IMPL* enc, uint32_t level, uint32_t block, const uint
   for (uint32_t round = 0; round < enc->mcc_stages; ++round) {
     for (uint32_t i = 0; i < nch; ++i) enc->ps[chans[i]].power = 0;
     ChooseReferences(enc, chans, nch, len, ref.data(), lvl.data(), changed.data());
+    PreferCheaperDirection(enc, chans, nch, len, ref.data(), lvl.data(), changed.data());
     std::vector<MCC_STAGE> stage(nch);
     for (uint32_t i = 0; i < nch; ++i) {
       stage[i] = MCC_STAGE{0, static_cast<int32_t>(chans[i]), {16, 16, 16, 16, 16, 16}, 0};
