@@ -129,6 +129,7 @@ const handler_row handler_table[] = {
     {appcmd_websetting_file, &unit_controller::on_appcmd_websetting_file},
     {appcmd_change_ip_addr, &unit_controller::on_appcmd_change_ip_addr},
     {appcmd_local_info, &unit_controller::on_appcmd_local_info},
+    {appcmd_connect_ip, &unit_controller::on_appcmd_connect_ip},
 };
 
 std::array<member_handler, appcmd_last + 1>& member_table()
@@ -1127,4 +1128,41 @@ void unit_controller::on_appcmd_local_info(const command&)
     printf("EXT  : %s\n", "");
     printf("IP   : %s\n", "");
     fflush(stdout);
+}
+
+void unit_controller::on_appcmd_connect_ip(const command& c)
+{
+    if (status() != comm_status::IDLE)
+        return;
+    const std::string address = bounded_text(c, 32);
+    if (!valid_ipv4(address)) {
+        log_s.warn("app_controller::on_appcmd_connect_ip: invalid dst address.");
+        return;
+    }
+    app_config& cfg = config();
+    // Video and the control link have no manager in this build; audio and intercom start.
+    if (cfg.get<int>("audio.enable") != 0) {
+        const int codec_id = cfg.get<int>("audio.codec_id");
+        orva::codec* k = m_codec_manager->get(codec_id);
+        const uint16_t base = cfg.get<unsigned short>("audio.port");
+        const uint16_t ports[2] = {base, static_cast<uint16_t>(base + 2)};
+        const orva::audio_manager_base::buffer_ctrl b{get_pkts_for_pback(codec_id, mode()),
+                                                      cfg.get<int>("audio.smpls_for_dec_ip"),
+                                                      cfg.get<int>("audio.smpls_for_stop_ip")};
+        if (k)
+            m_audio->start_rtp(address.c_str(), ports, ports, codec_id == 100 ? 2 : 1, k, b,
+                               cfg.get<int>("audio.rtp_timeout_s") * 1000);
+        if (cfg.get<int>("debug.test_packet_loss") != 0)
+            m_audio->test_packet_loss();
+    }
+    if (cfg.get<int>("incom.enable") != 0) {
+        const uint16_t port = cfg.get<unsigned short>("incom.port");
+        const int fl = cfg.get<int>("incom.frame_length_samples");
+        const orva::audio_manager_base::buffer_ctrl b{cfg.get<int>("incom.pkts_for_pback"), 4 * fl, 2 * fl};
+        if (orva::codec* k = m_codec_manager->get(cfg.get<int>("incom.codec_id"), true))
+            m_incom->start_rtp(address.c_str(), &port, &port, 1, k, b);
+    }
+    set_status(comm_status::IP_CALLING);
+    cfg.set("dial.last_ip", address);
+    save_config_file();
 }

@@ -134,6 +134,7 @@ public:
     void on_appcmd_websetting_file(const command& c);
     void on_appcmd_change_ip_addr(const command& c);
     void on_appcmd_local_info(const command& c);
+    void on_appcmd_connect_ip(const command& c);
     // Input impedance: GPIO 33 high for a non-zero mode; stored and written.
     void impedance(int mode);
 

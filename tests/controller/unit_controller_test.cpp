@@ -512,3 +512,29 @@ TEST_F(Controller, ModeAndLanLink)
 }
 
 }  // namespace
+
+namespace {
+
+// The debug console's direct media start: audio to the given address, status "calling" until the
+// first packet; an address that is no address starts nothing.
+TEST_F(Controller, DirectMediaStart)
+{
+    build();
+    log_capture log;
+    char bad[32] = "localhost";
+    app_controller::dispatch_table()[appcmd_connect_ip](*controller, command(appcmd_connect_ip, bad, sizeof bad));
+    EXPECT_NE(log.take().find("invalid dst address."), std::string::npos);
+    EXPECT_FALSE(controller->main_engine().rtp_running());
+    char address[32] = "127.0.0.1";
+    app_controller::dispatch_table()[appcmd_connect_ip](*controller, command(appcmd_connect_ip, address, sizeof address));
+    EXPECT_TRUE(controller->main_engine().rtp_running());
+    EXPECT_EQ(controller->status(), comm_status::IP_CALLING);
+    EXPECT_EQ(config.get<std::string>("dial.last_ip"), "127.0.0.1");
+    // Our own packets come back on the same port: the first one connects.
+    controller->on_appcmd_rcv_rtp(command(appcmd_rcv_rtp));
+    EXPECT_EQ(controller->status(), comm_status::IP_CONNECT);
+    controller->on_appcmd_disconnect(command(appcmd_disconnect));
+    EXPECT_FALSE(controller->main_engine().rtp_running());
+}
+
+}  // namespace
