@@ -275,6 +275,13 @@ int32_t AllocateAll(NALSE_IMPL* enc) {
   uint64_t fbs = ((uint64_t{n >> enc->asc.block_switching} * (enc->int_resolution / 8 + 1) + p * 4ull + 136)
                   << enc->asc.block_switching);
   if (fbs > 0x7FFFFFFF) return NALS_ERR_MEMORY;
+  // The whole set is sized first, in 64 bits: a configuration this unit cannot hold is refused
+  // before anything is allocated.
+  const uint64_t records = (uint64_t{c} * 2 + 4) * (uint64_t{n} * 4 + p + 16 + kMaxMccStages * sizeof(MCC_STAGE));
+  const uint64_t total = uint64_t{c} * ((uint64_t{p} + n) * 4 + p * 4ull) + 2ull * levels * c * fbs + records +
+                         (enc->mcc && enc->asc.joint_stereo ? uint64_t{c} * fbs : 0) +
+                         uint64_t{enc->bs_thread_num} * records;
+  if (total > 0x7FFFFFFFu) return NALS_ERR_MEMORY;
   enc->frame_buffer_size = static_cast<uint32_t>(fbs);
   enc->x = static_cast<SAMPLE_BUFFER*>(AllocZero(uint64_t{c} * sizeof(SAMPLE_BUFFER)));
   if (!enc->x) return NALS_ERR_MEMORY;

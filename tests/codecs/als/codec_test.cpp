@@ -198,6 +198,7 @@ TEST(AlsEncoderSetup, RulesOfTheParameterRecord) {
       {"bgmc", [](NALSE_PARAMS& p) { p.bgmc = 1; }, 104, NALS_ERR_UNSUPPORTED, 0, 0},
       {"8 bits need msb", [](NALSE_PARAMS& p) { p.resolution = 8; }, 20, NALS_ERR_MSB_FIRST, 0, 0},
       {"table by rate", [](NALSE_PARAMS& p) { p.frequency = 96000; }, 104, 0, NALS_INFO_COEFF_TABLE, 1},
+      {"too large to allocate", [](NALSE_PARAMS& p) { p.channels = 65536; p.frame_length = 65536; }, 104, NALS_ERR_MEMORY, 0, 0},
   };
   for (const Case& c : cases) {
     NALSE_PARAMS p = LowDelayParams();
