@@ -58,16 +58,43 @@ uint64_t ChooseSplit(NALSE_IMPL* enc, uint32_t set, uint32_t depth, const uint32
   return whole;
 }
 
+// Work space of a frame coder, on the stack for the usual channel counts so that a real-time
+// sender codes its frames without touching the heap; larger groups take it from the heap.
+template <typename T, size_t N>
+class Scratch {
+ public:
+  Scratch(size_t n, T fill) {
+    if (n > N) {
+      heap_.assign(n, fill);
+      p_ = heap_.data();
+    } else {
+      for (size_t i = 0; i < n; ++i) local_[i] = fill;
+    }
+  }
+  Scratch(const Scratch&) = delete;
+  Scratch& operator=(const Scratch&) = delete;
+  T* data() { return p_; }
+  T& operator[](size_t i) { return p_[i]; }
+
+ private:
+  T local_[N];
+  std::vector<T> heap_;
+  T* p_ = local_;
+};
+
+constexpr size_t kLocalChannels = 8;
+
 struct Leaf {
   uint32_t level, block;
 };
 
-void Leaves(uint32_t bits, uint32_t depth, uint32_t level, uint32_t block, std::vector<Leaf>& out) {
+// The chosen blocks in stream order; a partition of at most five levels has at most 32.
+void Leaves(uint32_t bits, uint32_t depth, uint32_t level, uint32_t block, Leaf* out, uint32_t* n) {
   if (level < depth && (bits >> (30 - ((1u << level) - 1 + block))) & 1u) {
-    Leaves(bits, depth, level + 1, 2 * block, out);
-    Leaves(bits, depth, level + 1, 2 * block + 1, out);
+    Leaves(bits, depth, level + 1, 2 * block, out, n);
+    Leaves(bits, depth, level + 1, 2 * block + 1, out, n);
   } else {
-    out.push_back({level, block});
+    out[(*n)++] = {level, block};
   }
 }
 
@@ -91,13 +118,16 @@ int32_t WriteBsInfo(NALSE_IMPL* enc, NALS_STREAM* out, uint32_t bits, bool top) 
 // Writes the chosen blocks of a channel group, block by block, channel by channel.
 int32_t WriteGroup(NALSE_IMPL* enc, NALS_STREAM* out, uint32_t set, uint32_t depth, uint32_t bits,
                    const uint32_t* chans, uint32_t nch) {
-  std::vector<Leaf> leaves;
-  Leaves(bits, depth, 0, 0, leaves);
-  for (const Leaf& l : leaves)
+  Leaf leaves[32];
+  uint32_t count = 0;
+  Leaves(bits, depth, 0, 0, leaves, &count);
+  for (uint32_t k = 0; k < count; ++k) {
+    const Leaf& l = leaves[k];
     for (uint32_t i = 0; i < nch; ++i) {
       int32_t r = Write(enc, out, Area(enc, set, l.level, chans[i], l.block), Size(enc, set, l.level, l.block, chans[i]));
       if (r) return r;
     }
+  }
   return 0;
 }
 
@@ -249,14 +279,15 @@ bool AllSixteen(const int32_t* w, int n) {
 // channel's stages against fully restored masters then agree with the stage-by-stage reading.
 void ChooseReferences(NALSE_IMPL* enc, const uint32_t* chans, uint32_t nch, uint32_t len,
                       int32_t* ref, uint32_t* level, const uint8_t* changed) {
-  std::vector<uint32_t> normal;
+  Scratch<uint32_t, kLocalChannels> normal(nch, 0);
+  uint32_t m = 0;
   for (uint32_t i = 0; i < nch; ++i) {
     ref[i] = static_cast<int32_t>(i);
     level[i] = 0;
-    if (enc->ps[chans[i]].type == BLOCK_NORMAL) normal.push_back(i);
+    if (enc->ps[chans[i]].type == BLOCK_NORMAL) normal[m++] = i;
   }
-  if (normal.size() < 2) return;
-  if (normal.size() == 2) {
+  if (m < 2) return;
+  if (m == 2) {
     uint32_t a = normal[0], b = normal[1];
     double pa = GetPrecisePower(enc->ps[chans[a]].d, len, enc->prec_corr_shift);
     double pb = GetPrecisePower(enc->ps[chans[b]].d, len, enc->prec_corr_shift);
@@ -266,9 +297,9 @@ void ChooseReferences(NALSE_IMPL* enc, const uint32_t* chans, uint32_t nch, uint
     if (a_ref && !changed[a]) ref[b] = static_cast<int32_t>(a);
     else if (!a_ref && !changed[b]) ref[a] = static_cast<int32_t>(b);
   } else {
-    const uint32_t m = static_cast<uint32_t>(normal.size());
     const uint32_t s = enc->int_resolution > 16 ? enc->int_resolution - 16 : 0;
-    std::vector<double> e(m, 0.0), xm(m * m, 0.0);
+    Scratch<double, kLocalChannels> e(m, 0.0);
+    Scratch<double, kLocalChannels * kLocalChannels> xm(static_cast<size_t>(m) * m, 0.0);
     for (uint32_t i = 0; i < m; ++i) {
       const int32_t* di = enc->ps[chans[normal[i]]].d;
       for (uint32_t j = i; j < m; ++j) {
@@ -280,9 +311,9 @@ void ChooseReferences(NALSE_IMPL* enc, const uint32_t* chans, uint32_t nch, uint
       e[i] = xm[i * m + i];
     }
     // Greedy forest: the cheapest remaining (target, reference) pair joining two trees.
-    std::vector<uint32_t> tree(m);
+    Scratch<uint32_t, kLocalChannels> tree(m, 0);
     for (uint32_t i = 0; i < m; ++i) tree[i] = i;
-    std::vector<bool> has_ref(m, false);
+    Scratch<uint8_t, kLocalChannels> has_ref(m, 0);
     for (;;) {
       double best = 0;
       int64_t bt = -1, br = -1;
@@ -299,7 +330,7 @@ void ChooseReferences(NALSE_IMPL* enc, const uint32_t* chans, uint32_t nch, uint
         }
       }
       if (bt < 0) break;
-      has_ref[bt] = true;
+      has_ref[bt] = 1;
       ref[normal[bt]] = static_cast<int32_t>(normal[br]);
       uint32_t old = tree[bt], now = tree[br];
       for (uint32_t i = 0; i < m; ++i)
@@ -373,18 +404,16 @@ int32_t CodeMccBlock(NALSE_IMPL* enc, uint32_t level, uint32_t block, const uint
   }
   if (result) return result;
   const uint32_t cap = AreaCap(enc, level);
-  std::vector<int32_t> ref(nch);
-  std::vector<uint32_t> lvl(nch);
-  std::vector<uint8_t> changed(nch, 0);
+  Scratch<int32_t, kLocalChannels> ref(nch, 0);
+  Scratch<uint32_t, kLocalChannels> lvl(nch, 0);
+  Scratch<uint8_t, kLocalChannels> changed(nch, 0);
   for (uint32_t round = 0; round < enc->mcc_stages; ++round) {
     for (uint32_t i = 0; i < nch; ++i) enc->ps[chans[i]].power = 0;
     ChooseReferences(enc, chans, nch, len, ref.data(), lvl.data(), changed.data());
     PreferCheaperDirection(enc, chans, nch, len, ref.data(), lvl.data(), changed.data());
-    std::vector<MCC_STAGE> stage(nch);
     for (uint32_t i = 0; i < nch; ++i) {
-      stage[i] = MCC_STAGE{0, static_cast<int32_t>(chans[i]), {16, 16, 16, 16, 16, 16}, 0};
       BLOCK_PARAM* bp = &enc->ps[chans[i]];
-      bp->mcc_stages[bp->mcc] = stage[i];
+      bp->mcc_stages[bp->mcc] = MCC_STAGE{0, static_cast<int32_t>(chans[i]), {16, 16, 16, 16, 16, 16}, 0};
     }
     uint32_t top = 0;
     for (uint32_t i = 0; i < nch; ++i) top = lvl[i] > top ? lvl[i] : top;
