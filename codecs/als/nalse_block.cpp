@@ -306,7 +306,7 @@ int32_t EncodeBlockCoding(NALSE_IMPL* enc, BLOCK_PARAM* bp, uint8_t* out, uint32
   uint64_t bits = NALSE_BW_BitCount(&bw);
   int32_t bytes = NALSE_BW_Finish(&bw);
   if (bytes < 0) return NALS_ERR_WRITE;
-  if (enc->encode_callback)
+  if (enc->encode_callback && !enc->trial)
     enc->encode_callback(enc, static_cast<int32_t>(channel), static_cast<int32_t>(bits), 0);
   return bytes;
 }

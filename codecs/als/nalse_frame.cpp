@@ -205,7 +205,9 @@ int32_t CodePairBlock(NALSE_IMPL* enc, uint32_t level, uint32_t block, uint32_t 
   uint32_t s0 = Size(enc, 1, level, block, c0), s1 = Size(enc, 1, level, block, c0 + 1);
   uint32_t larger = s0 >= s1 ? s0 : s1;
   uint32_t target = s0 >= s1 ? c0 : c0 + 1;
+  enc->trial = 1;
   int32_t n = EncodeBlockCoding(enc, bj, enc->fb_temp, AreaCap(enc, level), target);
+  enc->trial = 0;
   if (n < 0) return 0;
   if (static_cast<uint32_t>(n) < larger || bj->type == BLOCK_CONST) {
     if (static_cast<uint32_t>(n) > AreaCap(enc, level)) return 0;
@@ -443,6 +445,7 @@ int32_t CodeMccBlock(NALSE_IMPL* enc, uint32_t level, uint32_t block, const uint
         if (try6 && !FitsDecoderSum(enc, br->d, len, st6)) try6 = false;
         if (!try3 && !try6) continue;
         bt->mcc += 1;  // the stage of this round is coded with the block
+        enc->trial = 1;
         int32_t plain = EncodeBlockCoding(enc, bt, enc->fb_temp, cap, chans[t]);
         uint32_t best = plain < 0 ? UINT32_MAX : static_cast<uint32_t>(plain);
         BLOCK_PARAM* trial = &enc->pj[1];
@@ -462,6 +465,7 @@ int32_t CodeMccBlock(NALSE_IMPL* enc, uint32_t level, uint32_t block, const uint
             kept = true;
           }
         }
+        enc->trial = 0;
         bt->mcc -= 1;
         if (kept) {
           CopyBlock(bt, keep, enc->asc.max_order);
@@ -669,9 +673,11 @@ int32_t EncodeFrameTwoChannel(NALSE_IMPL* enc, uint32_t len, bool ra, NALS_STREA
       CalculateResidual(enc, bj, d);
       bool replace = diff_target >= 0;
       if (!replace) {
+        enc->trial = 1;
         int32_t nd = EncodeBlockCoding(enc, bj, enc->fb_temp, cap, tgt);
         b[tgt]->mcc = js_mode ? -1 : b[tgt]->mcc;
         int32_t nt = EncodeBlockCoding(enc, b[tgt], Area(enc, 0, 0, tgt, 0), cap, tgt);
+        enc->trial = 0;
         replace = nd >= 0 && (nt < 0 || nd < nt);
       }
       if (replace) {

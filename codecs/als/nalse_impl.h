@@ -115,6 +115,7 @@ struct NALSE_IMPL {
   uint32_t rau_count;
   int32_t* cof;               // max order + 1 Q20 coefficients
   uint32_t mcc;
+  uint32_t trial;              // codings that only measure a size: no encode callback
   uint32_t js_coding;          // channel pairs may be coded together (the header flag may be set alone)
   uint32_t lsb_check;
   uint32_t lsb_forth_shift;

@@ -746,3 +746,36 @@ TEST(AlsRecords, MovedBlocksAreFollowed) {
   EXPECT_EQ(NALSD_MemoryMoved(dec, &local, &local), 0);
   NALSD_Destroy(dec);
 }
+
+namespace {
+int g_coded_reports[8];
+int32_t CountingEncodeCallback(NALSE_IMPL*, int32_t channel, int32_t, int32_t kind) {
+  if (kind == 0 && channel >= 0 && channel < 8) ++g_coded_reports[channel];
+  return 1;
+}
+}  // namespace
+
+// Trial codings that only measure a size are not reported: the host hears once per channel
+// and block what was really coded.
+TEST(AlsEncoder, CodedBitsAreReportedOncePerBlock) {
+  struct Case {
+    uint32_t mcc, js;
+  } cases[] = {{2, 0}, {0, 1}, {2, 1}};
+  for (const Case& k : cases) {
+    NALSE_PARAMS p = LowDelayParams();
+    p.mcc = k.mcc;
+    p.joint_stereo = k.js;
+    EncoderFixture f(p);
+    ASSERT_EQ(f.open_result, 0);
+    NALSE_SetEncodeCallback(f.enc, CountingEncodeCallback);
+    Config c;
+    auto pcm = alstest::MakePcm(c, 256 * 8);
+    std::vector<uint8_t> out(8192);
+    for (int frame = 0; frame < 8; ++frame) {
+      std::memset(g_coded_reports, 0, sizeof g_coded_reports);
+      ASSERT_EQ(NALSE_EncodeFrameOnMemory(f.enc, pcm.data() + frame * 1024, 256, out.data(), 8192, nullptr), 0);
+      EXPECT_EQ(g_coded_reports[0], 1) << k.mcc << k.js << " frame " << frame;
+      EXPECT_EQ(g_coded_reports[1], 1) << k.mcc << k.js << " frame " << frame;
+    }
+  }
+}
