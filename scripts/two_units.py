@@ -208,8 +208,31 @@ def unit(args, name, root, n, cfg):
 
 
 def stop(args, name, root):
-    subprocess.run([os.path.join(REPO, "scripts/unit"), "--name", name, "--root", root, "--stop"],
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # scripts/unit wants a build even to stop a unit: without one it would leave the unit running.
+    cmd = [os.path.join(REPO, "scripts/unit"), "--name", name, "--root", root, "--stop"]
+    if args.build:
+        cmd += ["--build", args.build]
+    pids = []
+    for f in ("orva700.pid", "panel.pid"):
+        try:
+            pids.append(int(open(os.path.join(root, "sim", f)).read()))
+        except (OSError, ValueError):
+            pass
+    subprocess.run(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # Whatever this run started and is still there goes now.
+    deadline = time.monotonic() + 5
+    for pid in pids:
+        while time.monotonic() < deadline:
+            try:
+                os.kill(pid, 0)
+            except OSError:
+                break
+            time.sleep(0.1)
+        else:
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except OSError:
+                pass
 
 
 def main():
