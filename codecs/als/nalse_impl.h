@@ -160,6 +160,11 @@ void ACF_FixedPoint(ACF_CONTEXT* ctx, uint32_t n, uint32_t order, int64_t* r);
 void NALSE_ACF_Calculate(ACF_CONTEXT* ctx, const int32_t* x, uint32_t n, uint32_t order, int64_t* r);
 double GetPrecisePower(const int32_t* x, uint32_t n, uint32_t shift);
 void Cholesky3(const double* a, double* out, double* b);
+// LDL' solve of a symmetric n x n system (n at most 6, row-major a), in place; false on a tiny
+// pivot. Shared by the multi-channel and long-term predictor fits.
+bool SolveLdl(double* a, double* b, double* x, int n);
+// Product of two samples shifted down to the precision of a correlation sum.
+inline int64_t ShiftedProduct(int32_t a, int32_t b, uint32_t s) { return (static_cast<int64_t>(a) * b) >> s; }
 uint32_t NALSE_LPC_Calculate(LPC_CONTEXT* lpc, const int32_t* x, uint32_t n, uint32_t order,
                              int8_t* asi);
 void NALSE_PARCOR_Fixed(int8_t* asi, uint32_t valid, uint32_t order);

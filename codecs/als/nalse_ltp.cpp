@@ -10,35 +10,6 @@ namespace nals {
 
 namespace {
 
-inline int64_t Prod(int32_t a, int32_t b, uint32_t s) { return (static_cast<int64_t>(a) * b) >> s; }
-
-bool SolveLdl5(double* a, double* b, double* x) {
-  const int n = 5;
-  double d[5], l[5][5];
-  for (int i = 0; i < n; ++i) {
-    for (int j = 0; j < i; ++j) {
-      double s = a[i * n + j];
-      for (int k = 0; k < j; ++k) s -= l[i][k] * d[k] * l[j][k];
-      l[i][j] = s / d[j];
-    }
-    double s = a[i * n + i];
-    for (int k = 0; k < i; ++k) s -= l[i][k] * d[k] * l[i][k];
-    if (std::fabs(s) < 1e-16) return false;
-    d[i] = s;
-  }
-  for (int i = 0; i < n; ++i) {
-    double s = b[i];
-    for (int k = 0; k < i; ++k) s -= l[i][k] * b[k];
-    b[i] = s;
-  }
-  for (int i = n - 1; i >= 0; --i) {
-    double s = b[i] / d[i];
-    for (int k = i + 1; k < n; ++k) s -= l[k][i] * x[k];
-    x[i] = s;
-  }
-  return true;
-}
-
 int32_t QuantiseSide(double g) {
   if (g > 0.5) return 8;
   if (g < -0.5) return -8;
@@ -115,7 +86,7 @@ void LTP_Analysis(BLOCK_PARAM* bp, NALSE_IMPL* enc) {
     if (count <= 0) return 0.0;
     if (pc == 0) return static_cast<double>(static_cast<int64_t>(Dot64(x, x + tau, static_cast<uint32_t>(count))));
     int64_t c = 0;
-    for (int64_t k = 0; k < count; ++k) c += Prod(x[k], x[k + tau], pc);
+    for (int64_t k = 0; k < count; ++k) c += ShiftedProduct(x[k], x[k + tau], pc);
     return static_cast<double>(c);
   };
   double c0 = corr(t), cu = t < lmax ? corr(t + 1) : 0, cd = t > lmin ? corr(t - 1) : 0;
@@ -141,8 +112,8 @@ void LTP_Analysis(BLOCK_PARAM* bp, NALSE_IMPL* enc) {
       int32_t tap[5];
       for (int j = 0; j < 5; ++j) tap[j] = x[i - lag + j - 2];
       for (int j = 0; j < 5; ++j) {
-        vv[j] += Prod(x[i], tap[j], pc);
-        for (int q = 0; q <= j; ++q) mm[j * 5 + q] += Prod(tap[j], tap[q], pc);
+        vv[j] += ShiftedProduct(x[i], tap[j], pc);
+        for (int q = 0; q <= j; ++q) mm[j * 5 + q] += ShiftedProduct(tap[j], tap[q], pc);
       }
     }
   }
@@ -151,7 +122,7 @@ void LTP_Analysis(BLOCK_PARAM* bp, NALSE_IMPL* enc) {
     dv[j] = static_cast<double>(vv[j]);
     for (int q = 0; q <= j; ++q) dm[j * 5 + q] = dm[q * 5 + j] = static_cast<double>(mm[j * 5 + q]);
   }
-  if (!SolveLdl5(dm, dv, g)) return;
+  if (!SolveLdl(dm, dv, g, 5)) return;
   int32_t idx[5];
   for (int j = 0; j < 5; ++j) idx[j] = j == 2 ? QuantiseCentre(g[j]) : QuantiseSide(g[j]);
   if (!idx[0] && !idx[1] && !idx[2] && !idx[3] && !idx[4]) return;

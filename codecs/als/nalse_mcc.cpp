@@ -16,9 +16,8 @@ int32_t QuantiseWeight(double g) {
   return 15 + static_cast<int32_t>(-10.0 * g + 1.5);
 }
 
-inline int64_t Prod(int32_t a, int32_t b, uint32_t s) { return (static_cast<int64_t>(a) * b) >> s; }
+}  // namespace
 
-// LDL' solve of a symmetric n x n system (row-major a), in place; false on a tiny pivot.
 bool SolveLdl(double* a, double* b, double* x, int n) {
   double d[6], l[6][6];
   for (int i = 0; i < n; ++i) {
@@ -45,8 +44,6 @@ bool SolveLdl(double* a, double* b, double* x, int n) {
   return true;
 }
 
-}  // namespace
-
 void MCC_GetGamma_3tap(const int32_t* r, double* power, const int32_t* x, uint32_t n, int32_t* w,
                        uint32_t a) {
   w[0] = w[1] = w[2] = 16;
@@ -57,21 +54,21 @@ void MCC_GetGamma_3tap(const int32_t* r, double* power, const int32_t* x, uint32
     if (power) *power = p;
   }
   int64_t c1 = 0, c2 = 0, b0 = 0, b1 = 0, b2 = 0;
-  for (uint32_t i = 0; i + 1 < n; ++i) c1 += Prod(r[i], r[i + 1], a);
-  for (uint32_t i = 0; i + 2 < n; ++i) c2 += Prod(r[i], r[i + 2], a);
+  for (uint32_t i = 0; i + 1 < n; ++i) c1 += ShiftedProduct(r[i], r[i + 1], a);
+  for (uint32_t i = 0; i + 2 < n; ++i) c2 += ShiftedProduct(r[i], r[i + 2], a);
   for (uint32_t i = 1; i + 1 < n; ++i) {
-    b0 += Prod(x[i], r[i - 1], a);
-    b1 += Prod(x[i], r[i], a);
-    b2 += Prod(x[i], r[i + 1], a);
+    b0 += ShiftedProduct(x[i], r[i - 1], a);
+    b1 += ShiftedProduct(x[i], r[i], a);
+    b2 += ShiftedProduct(x[i], r[i + 1], a);
   }
   const uint32_t e = n - 1, f = n - 2;
   double m[6] = {
-      p - Prod(r[f], r[f], a) - Prod(r[e], r[e], a),
-      static_cast<double>(c1) - Prod(r[f], r[e], a),
+      p - ShiftedProduct(r[f], r[f], a) - ShiftedProduct(r[e], r[e], a),
+      static_cast<double>(c1) - ShiftedProduct(r[f], r[e], a),
       static_cast<double>(c2),
-      p - Prod(r[0], r[0], a) - Prod(r[e], r[e], a),
-      static_cast<double>(c1) - Prod(r[0], r[1], a),
-      p - Prod(r[0], r[0], a) - Prod(r[1], r[1], a),
+      p - ShiftedProduct(r[0], r[0], a) - ShiftedProduct(r[e], r[e], a),
+      static_cast<double>(c1) - ShiftedProduct(r[0], r[1], a),
+      p - ShiftedProduct(r[0], r[0], a) - ShiftedProduct(r[1], r[1], a),
   };
   double rhs[3] = {static_cast<double>(b0), static_cast<double>(b1), static_cast<double>(b2)};
   double g[3];
@@ -119,8 +116,8 @@ void MCC_GetGamma_6tap(const int32_t* r, const int32_t* x, uint32_t n, int32_t* 
     int32_t t[6];
     for (int j = 0; j < 6; ++j) t[j] = r[i + off[j]];
     for (int j = 0; j < 6; ++j) {
-      v[j] += Prod(x[i], t[j], a);
-      for (int q = 0; q <= j; ++q) m[j * 6 + q] += Prod(t[j], t[q], a);
+      v[j] += ShiftedProduct(x[i], t[j], a);
+      for (int q = 0; q <= j; ++q) m[j * 6 + q] += ShiftedProduct(t[j], t[q], a);
     }
   }
   double dm[36], dv[6], g[6];
