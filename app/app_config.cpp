@@ -1,5 +1,7 @@
 #include "app_config.h"
 
+#include <type_traits>
+
 #include "config_keys.h"
 #include "log.h"
 #include "unit_root.h"
@@ -308,16 +310,20 @@ T app_config::get(const std::string& key) const
         if (!convert(text, value))
             throw pt::ptree_bad_data("bad default value", text);
     }
-    T limit{};
-    if (auto text = m_minimums.get_optional<std::string>(path); text && convert(*text, limit) && value < limit) {
-        log_s.warn("app_config: key %s: modified to min value: %s", key.c_str(),
-                   (stream_form(value) + " => " + stream_form(limit)).c_str());
-        value = limit;
-    }
-    if (auto text = m_maximums.get_optional<std::string>(path); text && convert(*text, limit) && limit < value) {
-        log_s.warn("app_config: key %s: modified to max value: %s", key.c_str(),
-                   (stream_form(value) + " => " + stream_form(limit)).c_str());
-        value = limit;
+    // The limits are numbers: a read as text returns the stored text (compared as text, "97"
+    // would be "above" "100").
+    if constexpr (!std::is_same_v<T, std::string>) {
+        T limit{};
+        if (auto text = m_minimums.get_optional<std::string>(path); text && convert(*text, limit) && value < limit) {
+            log_s.warn("app_config: key %s: modified to min value: %s", key.c_str(),
+                       (stream_form(value) + " => " + stream_form(limit)).c_str());
+            value = limit;
+        }
+        if (auto text = m_maximums.get_optional<std::string>(path); text && convert(*text, limit) && limit < value) {
+            log_s.warn("app_config: key %s: modified to max value: %s", key.c_str(),
+                       (stream_form(value) + " => " + stream_form(limit)).c_str());
+            value = limit;
+        }
     }
     return value;
 }

@@ -139,6 +139,9 @@ TEST_F(ConfigTest, FileValuesDefaultsAndWarnings)
     EXPECT_TRUE(config.get<bool>("debug.console"));
     EXPECT_EQ(config.get<std::string>("host.lan"), "eth0");
     EXPECT_EQ(config.current().get<std::string>("audio.codec_id"), "250") << "stored text never corrected";
+    config.set<int>("audio.codec_id", 97);
+    EXPECT_EQ(config.get<std::string>("audio.codec_id"), "97") << "numeric limits never apply to a text read";
+    EXPECT_EQ(capture.take(), "");
 }
 
 TEST_F(ConfigTest, StrictReadsThrow)
